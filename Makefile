@@ -1,0 +1,20 @@
+# The front door. Every target installs what it needs first (scripts/install-deps).
+.PHONY: run test bench deps clean format
+
+deps:
+	@scripts/install-deps
+
+run: deps
+	@scripts/run
+
+test: deps
+	@scripts/run-tests
+
+bench: deps
+	@scripts/run-bench
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build

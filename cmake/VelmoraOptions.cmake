@@ -1,0 +1,23 @@
+# Compile and link settings shared by every target of the project.
+add_library(velmora_options INTERFACE)
+
+target_compile_options(velmora_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wcast-align -Woverloaded-virtual -Wnull-dereference)
+if(VELMORA_WERROR)
+  target_compile_options(velmora_options INTERFACE -Werror)
+endif()
+
+if(VELMORA_SANITIZE)
+  target_compile_options(velmora_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(velmora_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # One self-contained PE: no compiler runtime DLLs beside it. ASLR, DEP and
+  # high-entropy addressing are asked for explicitly, whatever the linker's default.
+  target_compile_definitions(velmora_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
+  target_link_options(velmora_options INTERFACE
+    -static -static-libgcc -static-libstdc++
+    -Wl,--dynamicbase -Wl,--nxcompat -Wl,--high-entropy-va)
+endif()

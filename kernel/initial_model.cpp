@@ -1,0 +1,7 @@
+#include "kernel/initial_model.h"
+
+namespace NS_InitialModel {
+
+InitialModel::~InitialModel() = default;
+
+} // namespace NS_InitialModel

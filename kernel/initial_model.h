@@ -1,0 +1,26 @@
+// What a scene hands to a universe: the supplier of the universe's first handlers.
+#pragma once
+
+#include <list>
+
+namespace NS_AttributeHandler {
+class AttributeHandler;
+class UniverseForHandler;
+} // namespace NS_AttributeHandler
+
+namespace NS_InitialModel {
+
+class InitialModel {
+public:
+    virtual ~InitialModel();
+
+    void SetUniverse(NS_AttributeHandler::UniverseForHandler* target) { universe = target; }
+
+    // Creates each handler of the scene, bound to `universe`, and appends it to the list.
+    virtual void CreateHandlers(std::list<NS_AttributeHandler::AttributeHandler*>& handlers) = 0;
+
+protected:
+    NS_AttributeHandler::UniverseForHandler* universe = nullptr;
+};
+
+} // namespace NS_InitialModel

@@ -1,0 +1,84 @@
+#include "kernel/time_service.h"
+
+#include <new>
+
+namespace NS_TimeService {
+
+namespace {
+[[noreturn]] void Fail()
+{
+    throw new (std::nothrow) Exception;
+}
+} // namespace
+
+TimeService::TimeService()
+{
+    timer = NS_Platform::NewTimer();
+    tickEvent = timer ? NS_Platform::NewAutoResetEvent() : nullptr;
+    mutex = tickEvent ? NS_Platform::NewMutex() : nullptr;
+    if (mutex == nullptr) {
+        Release(); // a constructor that throws gets no destructor
+        Fail();
+    }
+    try {
+        Start();
+    } catch (...) {
+        Release();
+        throw;
+    }
+}
+
+TimeService::~TimeService()
+{
+    NS_Platform::RunQueuedCompletions();
+    Release();
+}
+
+void TimeService::Release()
+{
+    if (timer != nullptr) {
+        NS_Platform::CloseTimer(timer);
+        timer = nullptr;
+    }
+    if (tickEvent != nullptr) {
+        NS_Platform::CloseEvent(tickEvent);
+        tickEvent = nullptr;
+    }
+    if (mutex != nullptr) {
+        NS_Platform::CloseMutex(mutex);
+        mutex = nullptr;
+    }
+}
+
+void TimeService::SetPeriod(std::int32_t milliseconds)
+{
+    period = milliseconds;
+    Start();
+}
+
+void TimeService::Start()
+{
+    if (!NS_Platform::ArmTimer(timer, 0, period, &TimeService::Completion, this)) {
+        Fail();
+    }
+}
+
+FILETIME TimeService::ReadTime()
+{
+    NS_Platform::LockMutex(mutex);
+    const FILETIME copy = lastTime;
+    NS_Platform::UnlockMutex(mutex);
+    return copy;
+}
+
+void TimeService::Completion(void* argument, std::uint32_t lowTime, std::uint32_t highTime)
+{
+    auto* self = static_cast<TimeService*>(argument);
+    NS_Platform::LockMutex(self->mutex);
+    self->lastTime.dwLowDateTime = lowTime;
+    self->lastTime.dwHighDateTime = highTime;
+    NS_Platform::UnlockMutex(self->mutex);
+    NS_Platform::SignalEvent(self->tickEvent);
+}
+
+} // namespace NS_TimeService
