@@ -51,9 +51,11 @@ void ObjectsCollection::Remove(const NS_ObjectIndex::ObjectIndex& reference)
     if (object == nullptr) {
         Fail();
     }
+    // The reference may be the object's own `self`: take the slot before the delete.
+    const std::int32_t slot = reference.index;
     delete object;
-    slots[static_cast<std::size_t>(reference.index)] = nullptr;
-    freeSlots[static_cast<std::size_t>(freeCount)] = reference.index;
+    slots[static_cast<std::size_t>(slot)] = nullptr;
+    freeSlots[static_cast<std::size_t>(freeCount)] = slot;
     ++freeCount;
 }
 

@@ -228,3 +228,15 @@ TEST(Universe, TeardownSurvivesAHandlerWhoseDetachThrows)
     }
     EXPECT_EQ(model.journal->destroyed.size(), 1u);
 }
+
+TEST(Universe, DestroyObjectAcceptsTheObjectsOwnReference)
+{
+    // The reference lives inside the object being deleted; the sanitizer preset
+    // reports any read of it after the delete.
+    ScriptedModel model{{L"Drop"}};
+    NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
+    NS_Object::Object* object = universe.CreateObject();
+    model.Handler(L"Drop")->Attach(object->self);
+    universe.DestroyObject(object->self);
+    EXPECT_EQ(universe.LiveObjectCount(), 0u);
+}
