@@ -17,8 +17,7 @@ public:
 
 // Named after the handler that placed it; owns its value. Others may subscribe
 // to it, to hear of changes of this one object's value.
-class Attribute : public NS_Events::EventsSender,
-                  public NS_AttributesCollection::AttributesCollectionElement {
+class Attribute : public NS_Events::EventsSender, public NS_AttributesCollection::AttributesCollectionElement {
 public:
     explicit Attribute(const std::wstring& attributeName);
     ~Attribute() override;

@@ -62,8 +62,7 @@ NS_Attribute::Attribute* AttributeHandler::FindOwnAttribute(const NS_ObjectIndex
     return attribute;
 }
 
-void AttributeHandler::AttachValue(const NS_ObjectIndex::ObjectIndex& reference,
-                                   NS_Attribute::AttributeValue* value)
+void AttributeHandler::AttachValue(const NS_ObjectIndex::ObjectIndex& reference, NS_Attribute::AttributeValue* value)
 {
     if (value == nullptr) {
         Fail();

@@ -38,8 +38,7 @@ protected:
     ~UniverseForHandler() = default;
 };
 
-class AttributeHandler : public NS_Events::EventsSender,
-                         public NS_AttributesCollection::AttributesCollectionElement {
+class AttributeHandler : public NS_Events::EventsSender, public NS_AttributesCollection::AttributesCollectionElement {
 public:
     explicit AttributeHandler(UniverseForHandler* owner);
     ~AttributeHandler() override;
@@ -47,8 +46,7 @@ public:
     virtual void Init();
     virtual NS_Attribute::AttributeValue* GetValue(const NS_ObjectIndex::ObjectIndex& reference);
     virtual void Attach(const NS_ObjectIndex::ObjectIndex& reference);
-    virtual void SetValue(const NS_ObjectIndex::ObjectIndex& reference,
-                          const NS_Attribute::AttributeValue* value);
+    virtual void SetValue(const NS_ObjectIndex::ObjectIndex& reference, const NS_Attribute::AttributeValue* value);
     // Removes this handler's attribute from the object and sends Detached.
     virtual void Detach(const NS_ObjectIndex::ObjectIndex& reference);
     virtual void Handle(const NS_Events::Event& event);

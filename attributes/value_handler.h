@@ -7,8 +7,7 @@
 
 namespace NS_AttributeHandler {
 
-template <typename Value>
-class ValueHandler : public AttributeHandler {
+template <typename Value> class ValueHandler : public AttributeHandler {
 public:
     using AttributeHandler::AttributeHandler;
 

@@ -10,8 +10,7 @@
 namespace NS_Failure {
 
 namespace {
-template <typename T>
-std::string Named(T* thrown, const char* what)
+template <typename T> std::string Named(T* thrown, const char* what)
 {
     delete thrown;
     return what;

@@ -80,7 +80,7 @@ private:
     NS_Platform::Handle stopEvent = nullptr;
 
     std::atomic<bool> workerFailed{false};
-    std::string workerFailure;  // written by the worker before it signals stoppedEvent
+    std::string workerFailure; // written by the worker before it signals stoppedEvent
     std::string teardownFailure;
     std::atomic<std::uint64_t> cycles{0};
 };

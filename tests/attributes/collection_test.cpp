@@ -122,6 +122,8 @@ TEST(AttributesCollection, DestroysItsElementsInNameOrder)
     }
     EXPECT_EQ(*deaths, (std::vector<std::wstring>{L"Drop", L"Loader", L"Rain"}));
     deaths->clear();
-    { AttributesCollection nothing; }
+    {
+        AttributesCollection nothing;
+    }
     EXPECT_TRUE(deaths->empty());
 }

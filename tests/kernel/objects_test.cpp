@@ -179,7 +179,8 @@ TEST(SystemHandler, NewObjectCarriesOnlyItsOwnReference)
     NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
     NS_Object::Object* object = universe.CreateObject();
     EXPECT_EQ(object->attributes.Count(), 1u);
-    auto* value = dynamic_cast<NS_SystemHandler::SystemValue*>(universe.GetHandler(L"ObjectIndex")->GetValue(object->self));
+    auto* value =
+        dynamic_cast<NS_SystemHandler::SystemValue*>(universe.GetHandler(L"ObjectIndex")->GetValue(object->self));
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(value->object.index, object->self.index);
     EXPECT_EQ(value->object.stamp, object->self.stamp);

@@ -63,8 +63,7 @@ TEST(Universe, CycleSendsTickThenRenderToEveryHandlerInNameOrder)
     ScriptedModel model{SceneNames()};
     NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
     universe.InitHandlers();
-    EXPECT_EQ(model.journal->inits,
-              (std::vector<std::wstring>{L"Drop", L"DropsManager", L"Loader", L"Rain"}));
+    EXPECT_EQ(model.journal->inits, (std::vector<std::wstring>{L"Drop", L"DropsManager", L"Loader", L"Rain"}));
     universe.RunCycle(kSomeTime);
     const auto& seen = model.journal->entries;
     ASSERT_EQ(seen.size(), 8u);

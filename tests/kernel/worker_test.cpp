@@ -20,8 +20,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-template <typename Predicate>
-bool WaitUntil(Predicate done, std::chrono::milliseconds limit = 5000ms)
+template <typename Predicate> bool WaitUntil(Predicate done, std::chrono::milliseconds limit = 5000ms)
 {
     const auto deadline = Clock::now() + limit;
     while (!done()) {
@@ -75,7 +74,9 @@ TEST(Worker, RunsInitAndEveryEventOnItsOwnThread)
 TEST(Worker, StopDuringStartUpRunsNoCycle)
 {
     ScriptedModel model{{L"Drop"}};
-    model.configure = [](ScriptedHandler& h) { h.onInit = [](ScriptedHandler&) { std::this_thread::sleep_for(150ms); }; };
+    model.configure = [](ScriptedHandler& h) {
+        h.onInit = [](ScriptedHandler&) { std::this_thread::sleep_for(150ms); };
+    };
     {
         NS_Universe::Universe universe(&model);
     }
@@ -175,7 +176,9 @@ TEST(Worker, ExceptionFromAHandlerStopsTheWorkerAndTeardownStillCompletes)
 TEST(Worker, ExceptionFromInitIsCaughtToo)
 {
     ScriptedModel model{{L"Drop"}};
-    model.configure = [](ScriptedHandler& h) { h.onInit = [](ScriptedHandler& self) { self.SubscribeTo(L"Nobody", 5); }; };
+    model.configure = [](ScriptedHandler& h) {
+        h.onInit = [](ScriptedHandler& self) { self.SubscribeTo(L"Nobody", 5); };
+    };
     NS_Universe::Universe universe(&model);
     ASSERT_TRUE(WaitUntil([&] { return universe.WorkerFailed(); }));
     EXPECT_EQ(model.journal->Count(NS_Events::Tick), 0u);

@@ -121,8 +121,7 @@ public:
 };
 
 // Runs a statement and checks that it throws a pointer to E, deleting it.
-template <typename E, typename F>
-bool ThrowsPointerTo(F&& statement)
+template <typename E, typename F> bool ThrowsPointerTo(F&& statement)
 {
     try {
         statement();
