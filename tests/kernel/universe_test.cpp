@@ -235,7 +235,9 @@ TEST(Universe, DestroyObjectAcceptsTheObjectsOwnReference)
     ScriptedModel model{{L"Drop"}};
     NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
     NS_Object::Object* object = universe.CreateObject();
-    model.Handler(L"Drop")->Attach(object->self);
+    ScriptedHandler* drop = model.Handler(L"Drop");
+    ASSERT_NE(drop, nullptr);
+    drop->Attach(object->self);
     universe.DestroyObject(object->self);
     EXPECT_EQ(universe.LiveObjectCount(), 0u);
 }
