@@ -1,0 +1,50 @@
+// The offscreen drawing target: an OSMesa context rendering into memory, for the
+// snapshot tool, the render tests and the benchmarks, with no display at all.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace NS_OSMesaTarget {
+
+// Thrown (as a pointer, like the kernel's failures) when no offscreen context
+// can be made; `what` says why.
+class Exception {
+public:
+    std::string what;
+};
+
+// An RGBA colour buffer of 8 bits a channel with a 24-bit depth buffer. While
+// installed, it is what NS_DrawTarget::MakeCurrent binds and Present finishes.
+// One is installed at a time; it must outlive the universe that draws into it.
+class Offscreen {
+public:
+    // Throws a pointer to Exception for a size outside 1..4096 or when OSMesa
+    // cannot create the context.
+    Offscreen(int pixelsWide, int pixelsHigh);
+    Offscreen(const Offscreen&) = delete;
+    Offscreen& operator=(const Offscreen&) = delete;
+    // Uninstalls itself if installed.
+    ~Offscreen();
+
+    void Install();
+
+    int Width() const { return width; }
+    int Height() const { return height; }
+
+    // The pixels of the last presented frame, RGBA, top row first. Read them
+    // while nothing draws (after RunCycle returns, or after the engine stopped).
+    std::vector<std::uint8_t> TopDownPixels() const;
+
+    // How many frames were presented into this target.
+    std::uint64_t FramesPresented() const;
+
+private:
+    int width;
+    int height;
+    std::vector<std::uint8_t> pixels; // bottom row first, as OpenGL writes it
+    void* context = nullptr;          // OSMesaContext
+};
+
+} // namespace NS_OSMesaTarget
