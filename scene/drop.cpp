@@ -1,0 +1,215 @@
+#include "scene/drop.h"
+
+#include <vector>
+
+#include "kernel/object.h"
+#include "scene/portable_math.h"
+#include "scene/random.h"
+
+namespace {
+
+constexpr double kSlideThreshold = 0.002; // also the base of a trail drop's mass
+constexpr double kShedThreshold = 0.01;
+constexpr double kDryingFactor = 0.999;
+constexpr double kDriedAway = 0.000001;
+constexpr std::int32_t kMergeTicks = 3;
+constexpr std::int32_t kShedTicks = 1;
+// The giver of a merge passes on a little more than it has, so that its mass
+// ends below zero and it is certain to go.
+constexpr double kMergeOvershoot = 1.001;
+constexpr double kMassDivisor = 100.0;
+constexpr double kScale = 0.16;
+// The default mass range, from the model's parameters as they stand.
+constexpr double kMinDefaultMass = 0.16 * 0.002 * 1.8; // 0.000576
+constexpr double kMaxDefaultMass = 0.01 * 0.16 * 0.5;  // 0.0008
+
+} // namespace
+
+Drop_value::Drop_value()
+    : mass(kMinDefaultMass + RandomUnit() * (kMaxDefaultMass - kMinDefaultMass))
+{
+    radius = RadiusOf(mass);
+}
+
+Drop_value::~Drop_value() = default;
+
+double Drop_value::RadiusOf(double dropMass)
+{
+    // The giver of a merge ends with a negative mass in its last tick; it is
+    // removed at the end of that tick, and has no size meanwhile.
+    if (!(dropMass > 0.0)) {
+        return 0.0;
+    }
+    return PortableCbrt(dropMass / kMassDivisor * 0.25);
+}
+
+Drop::Drop(NS_AttributeHandler::UniverseForHandler* owner) : ValueHandler(owner), drops(objects)
+{
+    name = L"Drop";
+}
+
+Drop::~Drop()
+{
+    objects.clear();
+}
+
+std::int32_t Drop::ResistanceBand(double y)
+{
+    return static_cast<std::int32_t>((y + 1.0) * 20.0);
+}
+
+std::uint32_t Drop::EdgeLevel(double edge, double x)
+{
+    // The low 32 bits of the truncated product, two's complement for negatives.
+    const auto scaled = static_cast<std::int64_t>((edge + x) * 10000.0);
+    const auto low = static_cast<std::uint32_t>(static_cast<std::uint64_t>(scaled));
+    return (low ^ 0xCCCCCCCCu) % 100u;
+}
+
+double Drop::Resistance(const Vector3& p)
+{
+    const std::int32_t c = ResistanceBand(p.y);
+    const double y0 = c * 0.05 - 1.0;
+    const double y1 = (c + 1) * 0.05 - 1.0;
+    const auto h0 = static_cast<std::int32_t>(EdgeLevel(y0, p.x));
+    const auto h1 = static_cast<std::int32_t>(EdgeLevel(y1, p.x));
+    return ((h1 - h0) * (p.y - y0) * 0.2 + h0 * 0.01 + 0.5) * kScale * 2.0 / 3.0;
+}
+
+void Drop::Handle(const NS_Events::Event& event)
+{
+    if (event.kind == NS_Events::Tick) {
+        RunTick();
+    }
+}
+
+void Drop::RunTick()
+{
+    // Each drop's stored value, fetched once per tick. No object goes away during
+    // the pass (removal waits for its end), so the pointers stay valid; trail
+    // drops born in the pass have the newest stamps and are appended at the end,
+    // which keeps this list in the order of `drops`.
+    struct Entry {
+        NS_ObjectIndex::ObjectIndex reference;
+        Drop_value* value;
+    };
+    std::vector<Entry> pass;
+    pass.reserve(objects.size() + 16);
+    for (const NS_ObjectIndex::ObjectIndex& reference : objects) {
+        pass.push_back({reference, GetTyped(reference)});
+    }
+
+    std::vector<NS_ObjectIndex::ObjectIndex> marked;
+    for (std::size_t i = 0; i < pass.size(); ++i) {
+        const NS_ObjectIndex::ObjectIndex self = pass[i].reference;
+        Drop_value a = *pass[i].value;
+
+        if (a.state == Drop_value::Merging || a.state == Drop_value::Shedding) {
+            // The speed comes from the mass before this tick's transfer step.
+            const double speed = a.mass / Resistance(a.position);
+            if (speed >= kSlideThreshold) {
+                a.position.x += a.xRate;
+                a.position.y -= speed;
+            }
+            if (a.counter == 0) {
+                a.state = Drop_value::Resting;
+                a.counter = static_cast<std::int32_t>(1.0 + 3.0 * RandomUnit());
+            } else {
+                --a.counter;
+                a.mass += a.massRate;
+                a.radius = Drop_value::RadiusOf(a.mass);
+                if (a.mass <= 0.0) {
+                    marked.push_back(self);
+                }
+            }
+            SetValue(self, &a);
+            continue;
+        }
+
+        if (a.state == Drop_value::Resting) {
+            if (a.counter == 0) {
+                a.state = Drop_value::Free;
+            } else {
+                --a.counter;
+            }
+        }
+
+        const double speed = a.mass / Resistance(a.position);
+        if (speed >= kSlideThreshold) {
+            a.position.y -= speed;
+        } else {
+            a.mass *= kDryingFactor;
+            a.radius = Drop_value::RadiusOf(a.mass);
+            if (a.mass < kDriedAway) {
+                a.state = Drop_value::Resting;
+                marked.push_back(self);
+                ++driedAway;
+            }
+        }
+        if (a.state == Drop_value::Resting) {
+            SetValue(self, &a);
+            continue;
+        }
+
+        // Contact scan. The later drops have not moved yet in this tick, while
+        // this one already has; each pair is tested once, by its earlier drop.
+        bool merged = false;
+        for (std::size_t j = i + 1; j < pass.size(); ++j) {
+            const Drop_value& seen = *pass[j].value;
+            if (seen.state != Drop_value::Free) {
+                continue;
+            }
+            if ((a.position - seen.position).Length() > a.radius + seen.radius) {
+                continue;
+            }
+            Drop_value b = seen;
+            a.state = b.state = Drop_value::Merging;
+            a.counter = b.counter = kMergeTicks;
+            // Equal masses: the later drop absorbs the earlier one.
+            Drop_value& heavier = b.mass < a.mass ? a : b;
+            Drop_value& lighter = b.mass < a.mass ? b : a;
+            const double given = lighter.mass;
+            heavier.massRate = given / kMergeTicks;
+            lighter.massRate = given * (-kMergeOvershoot) / kMergeTicks;
+            // Both drift toward the lower drop's x.
+            const double targetX = a.position.y < b.position.y ? a.position.x : b.position.x;
+            a.xRate = (targetX - a.position.x) / kMergeTicks;
+            b.xRate = (targetX - b.position.x) / kMergeTicks;
+            SetValue(pass[j].reference, &b);
+            ++mergesStarted;
+            merged = true;
+            break;
+        }
+
+        if (!merged && speed >= kShedThreshold) {
+            NS_Object::Object* created = universe->CreateObject();
+            const NS_ObjectIndex::ObjectIndex trailReference = created->self;
+            Attach(trailReference);
+            pass.push_back({trailReference, GetTyped(trailReference)});
+            Drop_value trail;
+            a.state = Drop_value::Shedding;
+            const double m = (0.3 + 0.6 * RandomUnit()) * Resistance(a.position) * kSlideThreshold;
+            trail.state = Drop_value::Shedding;
+            trail.position = a.position;
+            trail.mass = m * 0.001;
+            trail.radius = Drop_value::RadiusOf(trail.mass);
+            trail.xRate = 0.0;
+            trail.counter = kShedTicks;
+            trail.massRate = m / kShedTicks;
+            a.xRate = 0.0;
+            a.counter = kShedTicks;
+            a.massRate = -m;
+            SetValue(trailReference, &trail);
+            ++sheddings;
+        }
+
+        SetValue(self, &a);
+    }
+
+    // Marked in pass order, which is reference order.
+    for (const NS_ObjectIndex::ObjectIndex& reference : marked) {
+        if (universe->FindObject(reference) != nullptr) {
+            universe->DestroyObject(reference);
+        }
+    }
+}

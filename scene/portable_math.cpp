@@ -1,0 +1,80 @@
+#include "scene/portable_math.h"
+
+#include <cmath>
+
+double PortableCbrt(double x)
+{
+    if (x == 0.0 || !std::isfinite(x)) {
+        return x;
+    }
+    if (x < 0.0) {
+        return -PortableCbrt(-x);
+    }
+    // x = f × 2^e with f in [0.5, 1); frexp and ldexp are exact on every platform.
+    int e = 0;
+    double f = std::frexp(x, &e);
+    // Move e to a multiple of three, so that its third is exact.
+    int r = e % 3;
+    if (r < 0) {
+        r += 3;
+    }
+    f = std::ldexp(f, r); // now in [0.5, 4)
+    const int q = (e - r) / 3;
+    // A straight-line start within 15 % of the root over [0.5, 4); Newton then
+    // doubles the correct digits on every step.
+    double y = 0.7 + 0.23 * f;
+    for (int i = 0; i < 6; ++i) {
+        y = y - (y * y * y - f) / (3.0 * y * y);
+    }
+    return std::ldexp(y, q);
+}
+
+namespace {
+
+// Taylor terms up to x^23 (sine) and x^22 (cosine): below 1e-22 for |x| <= 1.
+double SinPolynomial(double x2)
+{
+    double p = -1.0 / 25852016738884976640000.0; // -1/23!
+    p = p * x2 + 1.0 / 51090942171709440000.0;    // 1/21!
+    p = p * x2 - 1.0 / 121645100408832000.0;      // 1/19!
+    p = p * x2 + 1.0 / 355687428096000.0;         // 1/17!
+    p = p * x2 - 1.0 / 1307674368000.0;           // 1/15!
+    p = p * x2 + 1.0 / 6227020800.0;              // 1/13!
+    p = p * x2 - 1.0 / 39916800.0;                // 1/11!
+    p = p * x2 + 1.0 / 362880.0;                  // 1/9!
+    p = p * x2 - 1.0 / 5040.0;                    // 1/7!
+    p = p * x2 + 1.0 / 120.0;                     // 1/5!
+    p = p * x2 - 1.0 / 6.0;                       // 1/3!
+    return p;
+}
+
+double CosPolynomial(double x2)
+{
+    double p = 1.0 / 1124000727777607680000.0; // 1/22!
+    p = p * x2 - 1.0 / 2432902008176640000.0;  // 1/20!
+    p = p * x2 + 1.0 / 6402373705728000.0;     // 1/18!
+    p = p * x2 - 1.0 / 20922789888000.0;       // 1/16!
+    p = p * x2 + 1.0 / 87178291200.0;          // 1/14!
+    p = p * x2 - 1.0 / 479001600.0;            // 1/12!
+    p = p * x2 + 1.0 / 3628800.0;              // 1/10!
+    p = p * x2 - 1.0 / 40320.0;                // 1/8!
+    p = p * x2 + 1.0 / 720.0;                  // 1/6!
+    p = p * x2 - 1.0 / 24.0;                   // 1/4!
+    p = p * x2 + 0.5;                          // 1/2!, sign taken below
+    return p;
+}
+
+} // namespace
+
+double PortableSin(double x)
+{
+    const double x2 = x * x;
+    // The small correction is added last, so that sin x rounds close to x.
+    return x + x * x2 * SinPolynomial(x2);
+}
+
+double PortableCos(double x)
+{
+    const double x2 = x * x;
+    return 1.0 - x2 * CosPolynomial(x2);
+}
