@@ -1,0 +1,34 @@
+# The native X11 saver `velmora`: an XScreenSaver-style hack on Xlib and GLX, and
+# the rules that install it where XScreenSaver looks for hacks.
+if(NOT WIN32)
+  find_package(X11 REQUIRED)
+  find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
+  include(GNUInstallDirs)
+
+  # The host's decisions and its POSIX glue, apart from the program so that the
+  # tests can link them.
+  add_library(velmora_x11_host STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/x11_options.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11_close_rules.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/posix_signals.cpp)
+  target_include_directories(velmora_x11_host PUBLIC ${CMAKE_SOURCE_DIR})
+  target_compile_definitions(velmora_x11_host PRIVATE VELMORA_VERSION="${PROJECT_VERSION}")
+  target_link_libraries(velmora_x11_host PUBLIC velmora_shell_rules velmora_options)
+
+  if(NOT TARGET velmora_engine)
+    message(WARNING "velmora: the engine library is not there yet; the X11 saver is not built")
+    return()
+  endif()
+  add_executable(velmora
+    ${CMAKE_CURRENT_LIST_DIR}/x11_main.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11_saver.cpp)
+  target_link_libraries(velmora PRIVATE
+    velmora_x11_host velmora_engine velmora_render velmora_target_glx velmora_scene velmora_kernel
+    X11::X11 OpenGL::GLX OpenGL::GL velmora_options)
+
+  set(VELMORA_XSCREENSAVER_CONFIG_DIR ${CMAKE_INSTALL_DATADIR}/xscreensaver/config CACHE STRING
+      "Where the hack's description goes; XScreenSaver's settings read /usr/share/xscreensaver/config")
+  install(TARGETS velmora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/x11_velmora.xml
+          DESTINATION ${VELMORA_XSCREENSAVER_CONFIG_DIR} RENAME velmora.xml)
+endif()

@@ -1,0 +1,39 @@
+#include "host/x11_close_rules.h"
+
+namespace NS_X11CloseRules {
+
+using NS_X11Options::Target;
+
+CloseRules::CloseRules(Target target, int anchorX, int anchorY)
+    : closesOnInput(target == Target::Window || target == Target::FullScreen)
+{
+    mouse.SetAnchor({anchorX, anchorY});
+}
+
+bool CloseRules::Ends(Input input, int a, int b)
+{
+    switch (input) {
+    case Input::StopSignal:
+    case Input::TargetGone:
+        return true;
+    case Input::CloseRequest:
+        return closesOnInput;
+    case Input::KeyPress:
+        return closesOnInput;
+    case Input::ButtonPress:
+        // Left, middle and right, as the Windows saver counts them; the wheel
+        // (buttons 4 to 7) and the side buttons do not close it.
+        return closesOnInput && a >= 1 && a <= 3;
+    case Input::PointerMotion:
+        return closesOnInput && mouse.MovedTooFar({a, b});
+    case Input::PointerEnter:
+        // A window among others sees the pointer only once it comes in; moves
+        // count from there, not from wherever it was when the saver started.
+        if (closesOnInput)
+            mouse.SetAnchor({a, b});
+        return false;
+    }
+    return false;
+}
+
+} // namespace NS_X11CloseRules

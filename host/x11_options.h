@@ -1,0 +1,48 @@
+// The command line of the X11 saver, in the conventions of XScreenSaver hacks:
+// which window to draw into, and how the program ends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace NS_X11Options {
+
+enum class Target {
+    Window,     // a window of its own, 1024 x 768, closed by input like the Windows saver
+    FullScreen, // a window of its own covering the screen, closed by input
+    Root,       // the root window; only a signal ends it
+    Foreign,    // a window made by another program (--window-id or XSCREENSAVER_WINDOW)
+};
+
+enum class Action {
+    Run,
+    ShowHelp,
+    ShowVersion,
+    Fail, // a bad command line: `error` says why, in one line
+};
+
+struct Options {
+    Action action = Action::Run;
+    Target target = Target::Window;
+    std::uint32_t windowId = 0; // for Target::Foreign
+    std::string error;
+};
+
+// X resource ids are 29 bits wide; anything above cannot name a window.
+constexpr std::uint32_t kLargestResourceId = 0x1FFFFFFFu;
+
+// "0x1a00004" (hexadecimal, as XScreenSaver writes it) or "27262980" (decimal),
+// with optional surrounding spaces. False for anything else, for 0 and for ids
+// no window can have.
+bool ParseWindowId(const std::string& text, std::uint32_t& id);
+
+// `arguments` excludes the program name. `screensaverWindow` is the value of
+// XSCREENSAVER_WINDOW, or null when it is not set: a daemon that starts a hack
+// names the window to draw into there, and --root then means that window.
+Options ParseOptions(const std::vector<std::string>& arguments, const char* screensaverWindow);
+
+std::string UsageText(const std::string& programName);
+std::string VersionText();
+
+} // namespace NS_X11Options

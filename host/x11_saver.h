@@ -1,0 +1,24 @@
+// The X11 host: opens the display, finds or makes the window to draw into with
+// its GLX visual and context, runs the rain scene in it and ends it by the close
+// rules. The X11 counterpart of the Windows saver window and its message loop.
+#pragma once
+
+#include "host/x11_options.h"
+
+namespace NS_X11Saver {
+
+constexpr int kExitOk = 0;
+// No display, no GLX, a bad window, an OpenGL context that cannot be made.
+constexpr int kExitFailure = 1;
+// A bad command line.
+constexpr int kExitUsage = 2;
+
+constexpr int kWindowWidth = 1024;
+constexpr int kWindowHeight = 768;
+constexpr const char* kWindowTitle = "The Velmora";
+
+// Runs the saver on the target the options name until it ends; the exit code.
+// Problems are reported on stderr in one line each, after `programName: `.
+int RunSaver(const NS_X11Options::Options& options, const char* programName);
+
+} // namespace NS_X11Saver

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <poll.h>
+
+#include "host/posix_signals.h"
+#include "host/x11_close_rules.h"
+
+using NS_X11CloseRules::CloseRules;
+using NS_X11CloseRules::Input;
+using NS_X11Options::Target;
+
+TEST(X11CloseRules, OwnWindowsCloseOnKeysClicksAndTheWindowManager)
+{
+    for (Target target : {Target::Window, Target::FullScreen}) {
+        CloseRules rules(target, 100, 100);
+        EXPECT_TRUE(rules.Ends(Input::KeyPress));
+        EXPECT_TRUE(rules.Ends(Input::CloseRequest));
+        for (int button : {1, 2, 3})
+            EXPECT_TRUE(rules.Ends(Input::ButtonPress, button)) << button;
+        // The wheel scrolls and the side buttons navigate: not a click.
+        for (int button : {4, 5, 6, 7, 8, 9})
+            EXPECT_FALSE(rules.Ends(Input::ButtonPress, button)) << button;
+    }
+}
+
+TEST(X11CloseRules, SmallMovesAddUpAgainstTheAnchor)
+{
+    CloseRules rules(Target::Window, 100, 100);
+    EXPECT_FALSE(rules.Ends(Input::PointerMotion, 102, 100));
+    EXPECT_FALSE(rules.Ends(Input::PointerMotion, 103, 101)) << "3 right and 1 down is 4: stays";
+    EXPECT_TRUE(rules.Ends(Input::PointerMotion, 104, 101)) << "one more pixel away is 5: closes";
+}
+
+TEST(X11CloseRules, NegativeMovesCountAsFarAsPositiveOnes)
+{
+    CloseRules rules(Target::FullScreen, 0, 0);
+    EXPECT_FALSE(rules.Ends(Input::PointerMotion, -2, -2));
+    EXPECT_TRUE(rules.Ends(Input::PointerMotion, -3, -2));
+}
+
+TEST(X11CloseRules, ThePointerComingInBecomesTheAnchor)
+{
+    CloseRules rules(Target::Window, 2000, 2000);
+    EXPECT_FALSE(rules.Ends(Input::PointerEnter, 10, 10));
+    EXPECT_FALSE(rules.Ends(Input::PointerMotion, 12, 12));
+    EXPECT_TRUE(rules.Ends(Input::PointerMotion, 13, 12));
+}
+
+TEST(X11CloseRules, OtherPeoplesWindowsIgnoreInput)
+{
+    for (Target target : {Target::Root, Target::Foreign}) {
+        CloseRules rules(target, 0, 0);
+        EXPECT_FALSE(rules.Ends(Input::KeyPress));
+        EXPECT_FALSE(rules.Ends(Input::ButtonPress, 1));
+        EXPECT_FALSE(rules.Ends(Input::PointerEnter, 500, 500));
+        EXPECT_FALSE(rules.Ends(Input::PointerMotion, 500, 500));
+        EXPECT_FALSE(rules.Ends(Input::CloseRequest));
+        EXPECT_TRUE(rules.Ends(Input::TargetGone));
+        EXPECT_TRUE(rules.Ends(Input::StopSignal));
+    }
+}
+
+TEST(X11CloseRules, SignalsAndALostWindowEndEveryTarget)
+{
+    for (Target target : {Target::Window, Target::FullScreen, Target::Root, Target::Foreign}) {
+        CloseRules rules(target, 0, 0);
+        EXPECT_TRUE(rules.Ends(Input::StopSignal));
+        EXPECT_TRUE(rules.Ends(Input::TargetGone));
+    }
+}
+
+TEST(PosixStopSignals, TurnsSigtermIntoAReadableDescriptor)
+{
+    struct sigaction before = {};
+    sigaction(SIGTERM, nullptr, &before);
+    {
+        NS_PosixSignals::StopSignals signals;
+        ASSERT_TRUE(signals.Ready());
+        EXPECT_EQ(0, signals.Received());
+        pollfd wait = {signals.Descriptor(), POLLIN, 0};
+        EXPECT_EQ(0, poll(&wait, 1, 0));
+
+        raise(SIGTERM);
+        raise(SIGINT);
+        EXPECT_EQ(SIGTERM, signals.Received()) << "the first signal is the one remembered";
+        ASSERT_EQ(1, poll(&wait, 1, 0));
+        EXPECT_TRUE(wait.revents & POLLIN);
+    }
+    struct sigaction after = {};
+    sigaction(SIGTERM, nullptr, &after);
+    EXPECT_EQ(before.sa_handler, after.sa_handler) << "the old disposition is back";
+}

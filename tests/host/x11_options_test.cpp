@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include "host/x11_options.h"
+
+using NS_X11Options::Action;
+using NS_X11Options::Options;
+using NS_X11Options::ParseOptions;
+using NS_X11Options::ParseWindowId;
+using NS_X11Options::Target;
+
+namespace {
+
+Options Parse(std::vector<std::string> arguments, const char* environment = nullptr)
+{
+    return ParseOptions(arguments, environment);
+}
+
+} // namespace
+
+TEST(X11WindowId, ReadsHexadecimalAndDecimal)
+{
+    std::uint32_t id = 0;
+    ASSERT_TRUE(ParseWindowId("0x1a00004", id));
+    EXPECT_EQ(0x1a00004u, id);
+    ASSERT_TRUE(ParseWindowId("0X1A00004", id));
+    EXPECT_EQ(0x1a00004u, id);
+    ASSERT_TRUE(ParseWindowId("27262980", id));
+    EXPECT_EQ(27262980u, id);
+    ASSERT_TRUE(ParseWindowId("  0x42 ", id));
+    EXPECT_EQ(0x42u, id);
+    // A leading zero is decimal, not octal.
+    ASSERT_TRUE(ParseWindowId("010", id));
+    EXPECT_EQ(10u, id);
+}
+
+TEST(X11WindowId, RejectsWhatCannotNameAWindow)
+{
+    std::uint32_t id = 7;
+    for (const char* text : {"", "   ", "0", "0x0", "0x", "-5", "+5", "12abc", "0x12g", "1 2", "0x20000000",
+                             "536870912", "99999999999999999999999", "0x1ffffffff"}) {
+        EXPECT_FALSE(ParseWindowId(text, id)) << "'" << text << "'";
+    }
+    EXPECT_EQ(7u, id) << "a rejected id leaves the output alone";
+    EXPECT_TRUE(ParseWindowId("0x1fffffff", id));
+    EXPECT_TRUE(ParseWindowId("536870911", id));
+}
+
+TEST(X11Options, DefaultsToItsOwnWindow)
+{
+    const Options options = Parse({});
+    EXPECT_EQ(Action::Run, options.action);
+    EXPECT_EQ(Target::Window, options.target);
+}
+
+TEST(X11Options, TakesSingleAndDoubleDashForms)
+{
+    for (const char* root : {"--root", "-root"})
+        EXPECT_EQ(Target::Root, Parse({root}).target) << root;
+    for (const char* full : {"--fullscreen", "-fullscreen"})
+        EXPECT_EQ(Target::FullScreen, Parse({full}).target) << full;
+    for (const char* help : {"--help", "-help", "-h"})
+        EXPECT_EQ(Action::ShowHelp, Parse({help}).action) << help;
+    EXPECT_EQ(Action::ShowVersion, Parse({"--version"}).action);
+    EXPECT_EQ(Action::ShowVersion, Parse({"-version"}).action);
+}
+
+TEST(X11Options, ReadsTheWindowIdAsNextArgumentOrAfterEquals)
+{
+    for (const auto& arguments : {std::vector<std::string>{"--window-id", "0x400007"},
+                                  std::vector<std::string>{"-window-id", "4194311"},
+                                  std::vector<std::string>{"--window-id=0x400007"}}) {
+        const Options options = Parse(arguments);
+        EXPECT_EQ(Action::Run, options.action) << options.error;
+        EXPECT_EQ(Target::Foreign, options.target);
+        EXPECT_EQ(0x400007u, options.windowId);
+    }
+}
+
+TEST(X11Options, ReportsBadCommandLinesInOneLine)
+{
+    for (const auto& arguments :
+         {std::vector<std::string>{"--window-id"}, std::vector<std::string>{"--window-id", "nope"},
+          std::vector<std::string>{"--window-id", "0"}, std::vector<std::string>{"--window-id="},
+          std::vector<std::string>{"--bogus"}, std::vector<std::string>{"plain"},
+          std::vector<std::string>{"--root=yes"}, std::vector<std::string>{"-"},
+          std::vector<std::string>{"--"}}) {
+        const Options options = Parse(arguments);
+        EXPECT_EQ(Action::Fail, options.action) << arguments[0];
+        EXPECT_FALSE(options.error.empty());
+        EXPECT_EQ(std::string::npos, options.error.find('\n'));
+    }
+    EXPECT_NE(std::string::npos, Parse({"--window-id", "nope"}).error.find("nope"));
+}
+
+TEST(X11Options, HelpWinsOverWhatFollowsButNotOverAnEarlierError)
+{
+    EXPECT_EQ(Action::ShowHelp, Parse({"--root", "--help", "--bogus"}).action);
+    EXPECT_EQ(Action::Fail, Parse({"--bogus", "--help"}).action);
+}
+
+TEST(X11Options, LastTargetWins)
+{
+    EXPECT_EQ(Target::Root, Parse({"--fullscreen", "--root"}).target);
+    EXPECT_EQ(Target::Window, Parse({"--window-id", "0x10", "--window"}).target);
+    EXPECT_EQ(Target::Foreign, Parse({"--root", "--window-id", "0x10"}).target);
+}
+
+TEST(X11Options, ScreensaverWindowVariableStandsForTheRootOrNoTarget)
+{
+    Options options = Parse({"--root"}, "0x2c00007");
+    EXPECT_EQ(Target::Foreign, options.target);
+    EXPECT_EQ(0x2c00007u, options.windowId);
+
+    options = Parse({}, "46137351");
+    EXPECT_EQ(Target::Foreign, options.target);
+    EXPECT_EQ(46137351u, options.windowId);
+
+    // An explicit choice of another target ignores it.
+    EXPECT_EQ(Target::Window, Parse({"--window"}, "0x2c00007").target);
+    EXPECT_EQ(Target::FullScreen, Parse({"--fullscreen"}, "0x2c00007").target);
+    options = Parse({"--window-id", "0x99"}, "0x2c00007");
+    EXPECT_EQ(0x99u, options.windowId);
+}
+
+TEST(X11Options, BadScreensaverWindowVariableFailsOnlyWhenUsed)
+{
+    const Options options = Parse({"--root"}, "garbage");
+    EXPECT_EQ(Action::Fail, options.action);
+    EXPECT_NE(std::string::npos, options.error.find("XSCREENSAVER_WINDOW"));
+    EXPECT_EQ(Action::Fail, Parse({}, "").action);
+    EXPECT_EQ(Action::Run, Parse({"--window"}, "garbage").action);
+}
+
+TEST(X11Options, UsageNamesEveryOption)
+{
+    const std::string usage = NS_X11Options::UsageText("velmora");
+    for (const char* option : {"--window", "--fullscreen", "--root", "--window-id", "--help", "--version"})
+        EXPECT_NE(std::string::npos, usage.find(option)) << option;
+    EXPECT_EQ(0u, NS_X11Options::VersionText().find("The Velmora "));
+}
