@@ -24,7 +24,7 @@ class Exception {};
 // that want many cycles fast and reproducibly.
 struct Unpaced {};
 
-class Universe : public NS_AttributeHandler::UniverseForHandler {
+class Universe final : public NS_AttributeHandler::UniverseForHandler {
 public:
     // Builds the universe from the model and starts the worker, paced every 30 ms.
     explicit Universe(NS_InitialModel::InitialModel* model);

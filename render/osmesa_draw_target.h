@@ -2,6 +2,7 @@
 // snapshot tool, the render tests and the benchmarks, with no display at all.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +46,15 @@ private:
     int height;
     std::vector<std::uint8_t> pixels; // bottom row first, as OpenGL writes it
     void* context = nullptr;          // OSMesaContext
+    std::atomic<std::uint64_t> presented{0};
+
+    friend void MakeInstalledCurrent();
+    friend void PresentInstalled();
 };
+
+// MakeCurrent's work: binds the installed target, if any, to this thread.
+void MakeInstalledCurrent();
+// Present's work: finishes the frame in the installed target and counts it.
+void PresentInstalled();
 
 } // namespace NS_OSMesaTarget

@@ -1,0 +1,14 @@
+#include "render/win32_draw_target.h"
+
+#include "render/draw_target.h"
+
+HDC saverDeviceContext = nullptr;
+HGLRC saverRenderContext = nullptr;
+
+namespace NS_DrawTarget {
+
+void MakeCurrent() { wglMakeCurrent(saverDeviceContext, saverRenderContext); }
+
+void Present() { SwapBuffers(saverDeviceContext); }
+
+} // namespace NS_DrawTarget

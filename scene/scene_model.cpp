@@ -1,0 +1,43 @@
+#include "scene/scene_model.h"
+
+#include <new>
+
+#include "kernel/universe.h"
+#include "render/loader.h"
+#include "scene/drop.h"
+#include "scene/drops_manager.h"
+#include "scene/rain.h"
+
+InitialModel sceneModel;
+NS_Universe::Universe* currentUniverse = nullptr;
+
+void InitialModel::CreateHandlers(std::list<NS_AttributeHandler::AttributeHandler*>& out)
+{
+    // A failed allocation throws rather than appending a null handler; the
+    // universe then deletes those already appended.
+    out.push_back(new Loader(universe));
+    out.push_back(new Drop(universe));
+    out.push_back(new DropsManager(universe));
+    out.push_back(new Rain(universe));
+}
+
+void StartEngineWith(NS_InitialModel::InitialModel& model)
+{
+    // Two universes would share the one rendering context from two workers.
+    StopEngine();
+    // Null when there is no storage; when the constructor throws, the
+    // new-expression releases the storage and currentUniverse stays null.
+    currentUniverse = new (std::nothrow) NS_Universe::Universe(&model);
+}
+
+void StartEngine() { StartEngineWith(sceneModel); }
+
+void StopEngine()
+{
+    NS_Universe::Universe* universe = currentUniverse;
+    if (universe == nullptr) {
+        return;
+    }
+    currentUniverse = nullptr;
+    delete universe;
+}
