@@ -15,8 +15,8 @@ if(NOT WIN32)
   target_compile_definitions(velmora_x11_host PRIVATE VELMORA_VERSION="${PROJECT_VERSION}")
   target_link_libraries(velmora_x11_host PUBLIC velmora_shell_rules velmora_options)
 
-  if(NOT TARGET velmora_engine)
-    message(WARNING "velmora: the engine library is not there yet; the X11 saver is not built")
+  if(NOT TARGET velmora_engine OR NOT TARGET velmora_target_glx)
+    message(WARNING "velmora: no engine or GLX drawing target; the X11 saver is not built")
     return()
   endif()
   add_executable(velmora
@@ -24,7 +24,7 @@ if(NOT WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/x11_saver.cpp)
   target_link_libraries(velmora PRIVATE
     velmora_x11_host velmora_engine velmora_render velmora_target_glx velmora_scene velmora_kernel
-    X11::X11 OpenGL::GLX OpenGL::GL velmora_options)
+    X11::X11 OpenGL::GLX OpenGL::OpenGL velmora_options)
 
   set(VELMORA_XSCREENSAVER_CONFIG_DIR ${CMAKE_INSTALL_DATADIR}/xscreensaver/config CACHE STRING
       "Where the hack's description goes; XScreenSaver's settings read /usr/share/xscreensaver/config")

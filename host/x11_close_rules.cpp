@@ -18,15 +18,15 @@ bool CloseRules::Ends(Input input, int a, int b)
         return true;
     case Input::CloseRequest:
         return closesOnInput;
-    case Input::KeyPress:
+    case Input::Key:
         return closesOnInput;
-    case Input::ButtonPress:
+    case Input::Button:
         // Left, middle and right, as the Windows saver counts them; the wheel
         // (buttons 4 to 7) and the side buttons do not close it.
         return closesOnInput && a >= 1 && a <= 3;
-    case Input::PointerMotion:
+    case Input::Motion:
         return closesOnInput && mouse.MovedTooFar({a, b});
-    case Input::PointerEnter:
+    case Input::Enter:
         // A window among others sees the pointer only once it comes in; moves
         // count from there, not from wherever it was when the saver started.
         if (closesOnInput)

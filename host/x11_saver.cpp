@@ -151,7 +151,7 @@ XVisualInfo* FindVisual(Display* display, VisualID id, int screen)
     return XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &pattern, &count);
 }
 
-void SetWindowProperties(Session& session, Target target, int argc, char** argv)
+void SetWindowProperties(Session& session, Target target)
 {
     Display* display = session.events;
     XTextProperty title;
@@ -168,7 +168,7 @@ void SetWindowProperties(Session& session, Target target, int argc, char** argv)
     hints->flags = InputHint | StateHint;
     hints->input = True;
     hints->initial_state = NormalState;
-    XSetWMProperties(display, session.window, &title, &title, argv, argc, size, hints, classHint);
+    XSetWMProperties(display, session.window, &title, &title, nullptr, 0, size, hints, classHint);
     XFree(title.value);
     XFree(size);
     XFree(classHint);
@@ -200,7 +200,7 @@ void SetWindowProperties(Session& session, Target target, int argc, char** argv)
 }
 
 // A window of the saver's own, with a GLX visual of its choosing.
-int MakeOwnWindow(Session& session, Target target, int argc, char** argv)
+int MakeOwnWindow(Session& session, Target target)
 {
     const int screen = DefaultScreen(session.drawing);
     session.visual = ChooseVisual(session.drawing, screen);
@@ -231,7 +231,7 @@ int MakeOwnWindow(Session& session, Target target, int argc, char** argv)
     if (session.window == None || error != 0)
         return Fail("cannot create a window with visual " + Hex(session.visual->visualid));
     session.ownWindow = true;
-    SetWindowProperties(session, target, argc, argv);
+    SetWindowProperties(session, target);
     XMapRaised(session.events, session.window);
     return kExitOk;
 }
@@ -284,13 +284,13 @@ bool HandleEvent(Session& session, NS_X11CloseRules::CloseRules& rules, XEvent& 
 {
     switch (event.type) {
     case KeyPress:
-        return rules.Ends(Input::KeyPress);
+        return rules.Ends(Input::Key);
     case ButtonPress:
-        return rules.Ends(Input::ButtonPress, static_cast<int>(event.xbutton.button));
+        return rules.Ends(Input::Button, static_cast<int>(event.xbutton.button));
     case MotionNotify:
-        return rules.Ends(Input::PointerMotion, event.xmotion.x_root, event.xmotion.y_root);
+        return rules.Ends(Input::Motion, event.xmotion.x_root, event.xmotion.y_root);
     case EnterNotify:
-        return rules.Ends(Input::PointerEnter, event.xcrossing.x_root, event.xcrossing.y_root);
+        return rules.Ends(Input::Enter, event.xcrossing.x_root, event.xcrossing.y_root);
     case ClientMessage:
         return event.xclient.message_type == session.protocols && event.xclient.format == 32 &&
                static_cast<Atom>(event.xclient.data.l[0]) == session.deleteWindow && rules.Ends(Input::CloseRequest);
@@ -379,7 +379,7 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName)
     switch (options.target) {
     case Target::Window:
     case Target::FullScreen:
-        result = MakeOwnWindow(session, options.target, 0, nullptr);
+        result = MakeOwnWindow(session, options.target);
         break;
     case Target::Root:
         result = AdoptWindow(session, DefaultRootWindow(session.events), true);

@@ -6,3 +6,22 @@ if(NOT WIN32)
     LIBRARIES velmora_x11_host
     LABELS host)
 endif()
+
+# The program itself. Each test starts velmora and drives it through the display,
+# so the tests take the display one at a time.
+if(NOT WIN32 AND TARGET velmora)
+  find_package(X11 REQUIRED)
+  if(NOT TARGET X11::Xtst)
+    message(FATAL_ERROR "the X11 saver's tests need the XTEST library (Debian package libxtst-dev)")
+  endif()
+  add_executable(x11_saver_tests ${CMAKE_CURRENT_LIST_DIR}/x11_saver_test.cpp)
+  target_link_libraries(x11_saver_tests PRIVATE X11::X11 X11::Xtst GTest::gtest GTest::gtest_main velmora_options)
+  target_compile_definitions(x11_saver_tests PRIVATE
+    VELMORA_BINARY="$<TARGET_FILE:velmora>"
+    VELMORA_LSAN_SUPPRESSIONS="${CMAKE_CURRENT_LIST_DIR}/x11_lsan.supp")
+  add_dependencies(x11_saver_tests velmora)
+  gtest_discover_tests(x11_saver_tests
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES LABELS "host;display" RESOURCE_LOCK x11_display TIMEOUT 120)
+endif()

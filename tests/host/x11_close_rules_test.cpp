@@ -14,47 +14,47 @@ TEST(X11CloseRules, OwnWindowsCloseOnKeysClicksAndTheWindowManager)
 {
     for (Target target : {Target::Window, Target::FullScreen}) {
         CloseRules rules(target, 100, 100);
-        EXPECT_TRUE(rules.Ends(Input::KeyPress));
+        EXPECT_TRUE(rules.Ends(Input::Key));
         EXPECT_TRUE(rules.Ends(Input::CloseRequest));
         for (int button : {1, 2, 3})
-            EXPECT_TRUE(rules.Ends(Input::ButtonPress, button)) << button;
+            EXPECT_TRUE(rules.Ends(Input::Button, button)) << button;
         // The wheel scrolls and the side buttons navigate: not a click.
         for (int button : {4, 5, 6, 7, 8, 9})
-            EXPECT_FALSE(rules.Ends(Input::ButtonPress, button)) << button;
+            EXPECT_FALSE(rules.Ends(Input::Button, button)) << button;
     }
 }
 
 TEST(X11CloseRules, SmallMovesAddUpAgainstTheAnchor)
 {
     CloseRules rules(Target::Window, 100, 100);
-    EXPECT_FALSE(rules.Ends(Input::PointerMotion, 102, 100));
-    EXPECT_FALSE(rules.Ends(Input::PointerMotion, 103, 101)) << "3 right and 1 down is 4: stays";
-    EXPECT_TRUE(rules.Ends(Input::PointerMotion, 104, 101)) << "one more pixel away is 5: closes";
+    EXPECT_FALSE(rules.Ends(Input::Motion, 102, 100));
+    EXPECT_FALSE(rules.Ends(Input::Motion, 103, 101)) << "3 right and 1 down is 4: stays";
+    EXPECT_TRUE(rules.Ends(Input::Motion, 104, 101)) << "one more pixel away is 5: closes";
 }
 
 TEST(X11CloseRules, NegativeMovesCountAsFarAsPositiveOnes)
 {
     CloseRules rules(Target::FullScreen, 0, 0);
-    EXPECT_FALSE(rules.Ends(Input::PointerMotion, -2, -2));
-    EXPECT_TRUE(rules.Ends(Input::PointerMotion, -3, -2));
+    EXPECT_FALSE(rules.Ends(Input::Motion, -2, -2));
+    EXPECT_TRUE(rules.Ends(Input::Motion, -3, -2));
 }
 
 TEST(X11CloseRules, ThePointerComingInBecomesTheAnchor)
 {
     CloseRules rules(Target::Window, 2000, 2000);
-    EXPECT_FALSE(rules.Ends(Input::PointerEnter, 10, 10));
-    EXPECT_FALSE(rules.Ends(Input::PointerMotion, 12, 12));
-    EXPECT_TRUE(rules.Ends(Input::PointerMotion, 13, 12));
+    EXPECT_FALSE(rules.Ends(Input::Enter, 10, 10));
+    EXPECT_FALSE(rules.Ends(Input::Motion, 12, 12));
+    EXPECT_TRUE(rules.Ends(Input::Motion, 13, 12));
 }
 
 TEST(X11CloseRules, OtherPeoplesWindowsIgnoreInput)
 {
     for (Target target : {Target::Root, Target::Foreign}) {
         CloseRules rules(target, 0, 0);
-        EXPECT_FALSE(rules.Ends(Input::KeyPress));
-        EXPECT_FALSE(rules.Ends(Input::ButtonPress, 1));
-        EXPECT_FALSE(rules.Ends(Input::PointerEnter, 500, 500));
-        EXPECT_FALSE(rules.Ends(Input::PointerMotion, 500, 500));
+        EXPECT_FALSE(rules.Ends(Input::Key));
+        EXPECT_FALSE(rules.Ends(Input::Button, 1));
+        EXPECT_FALSE(rules.Ends(Input::Enter, 500, 500));
+        EXPECT_FALSE(rules.Ends(Input::Motion, 500, 500));
         EXPECT_FALSE(rules.Ends(Input::CloseRequest));
         EXPECT_TRUE(rules.Ends(Input::TargetGone));
         EXPECT_TRUE(rules.Ends(Input::StopSignal));

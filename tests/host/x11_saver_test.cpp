@@ -1,0 +1,500 @@
+// The velmora program itself, run as a user or XScreenSaver would run it, on
+// the display the test set-up provides. Input comes from the XTEST extension,
+// pictures from XGetImage.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <X11/extensions/XTest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kStartTimeout{15000};
+constexpr milliseconds kExitTimeout{5000};
+
+// The program under test, started with its own arguments and environment;
+// killed if a test leaves it running.
+class Saver {
+public:
+    Saver(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment = {},
+          bool keepDisplay = true)
+    {
+        errorPath = "/tmp/velmora-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".err";
+        std::vector<std::string> words{VELMORA_BINARY};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<std::string> environment;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string text = *entry;
+            if (!keepDisplay && text.rfind("DISPLAY=", 0) == 0)
+                continue;
+            if (text.rfind("XSCREENSAVER_WINDOW=", 0) == 0 || text.rfind("LSAN_OPTIONS=", 0) == 0)
+                continue;
+            environment.push_back(text);
+        }
+        // Mesa and Xlib keep some allocations to the end of the process; they
+        // are not the program's leaks.
+        environment.push_back(std::string("LSAN_OPTIONS=suppressions=") + VELMORA_LSAN_SUPPRESSIONS);
+        environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+
+        std::vector<char*> argv;
+        for (auto& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (auto& entry : environment)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    Saver(const Saver&) = delete;
+    Saver& operator=(const Saver&) = delete;
+    ~Saver()
+    {
+        if (pid > 0 && !status) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        unlink(errorPath.c_str());
+    }
+
+    pid_t Pid() const { return pid; }
+
+    // The exit code, or nothing when it is still running after `timeout`, or
+    // -signal when a signal killed it.
+    std::optional<int> WaitExit(milliseconds timeout = kExitTimeout)
+    {
+        const auto deadline = Clock::now() + timeout;
+        while (!status) {
+            int raw = 0;
+            if (waitpid(pid, &raw, WNOHANG) == pid) {
+                status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw);
+                break;
+            }
+            if (Clock::now() >= deadline)
+                break;
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+        return status;
+    }
+
+    bool Running() { return !WaitExit(milliseconds(0)); }
+
+    std::string ErrorOutput() const
+    {
+        std::ifstream file(errorPath);
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+private:
+    static inline int counter = 0;
+    pid_t pid = -1;
+    std::optional<int> status;
+    std::string errorPath;
+};
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels; // 0xRRGGBB
+
+    std::size_t DistinctColours() const { return std::set<std::uint32_t>(pixels.begin(), pixels.end()).size(); }
+    std::size_t DifferingPixels(const Picture& other) const
+    {
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < pixels.size() && i < other.pixels.size(); ++i)
+            count += pixels[i] != other.pixels[i];
+        return count;
+    }
+};
+
+class X11Saver : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* name = std::getenv("DISPLAY");
+        ASSERT_TRUE(name != nullptr && *name != '\0')
+            << "DISPLAY is not set: these tests need an X display (make test starts Xvfb for them)";
+        display = XOpenDisplay(nullptr);
+        ASSERT_NE(nullptr, display) << "cannot open the X display " << name;
+        int eventBase, errorBase, major, minor;
+        ASSERT_TRUE(XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor))
+            << "the X display has no XTEST extension to send input with";
+        root = DefaultRootWindow(display);
+        // Start every test with the pointer well inside where the saver's
+        // window will appear.
+        MovePointer(300, 300);
+    }
+
+    void TearDown() override
+    {
+        for (Window window : ownWindows)
+            XDestroyWindow(display, window);
+        if (display != nullptr)
+            XCloseDisplay(display);
+    }
+
+    void MovePointer(int x, int y)
+    {
+        XTestFakeMotionEvent(display, DefaultScreen(display), x, y, CurrentTime);
+        XSync(display, False);
+    }
+
+    void PressKey()
+    {
+        const KeyCode code = XKeysymToKeycode(display, XK_space);
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+        XTestFakeKeyEvent(display, code, False, CurrentTime);
+        XSync(display, False);
+    }
+
+    void Click(unsigned button)
+    {
+        XTestFakeButtonEvent(display, button, True, CurrentTime);
+        XTestFakeButtonEvent(display, button, False, CurrentTime);
+        XSync(display, False);
+    }
+
+    std::optional<long> CardinalProperty(Window window, const char* name)
+    {
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char* data = nullptr;
+        std::optional<long> value;
+        if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False, XA_CARDINAL, &type,
+                               &format, &count, &after, &data) == Success &&
+            data != nullptr && count == 1)
+            value = *reinterpret_cast<long*>(data);
+        if (data != nullptr)
+            XFree(data);
+        return value;
+    }
+
+    // The mapped top-level window that the process with `pid` made.
+    Window FindWindowOf(Saver& saver, milliseconds timeout = kStartTimeout)
+    {
+        const auto deadline = Clock::now() + timeout;
+        while (Clock::now() < deadline && saver.Running()) {
+            Window rootReturn, parent;
+            Window* children = nullptr;
+            unsigned count = 0;
+            Window found = None;
+            if (XQueryTree(display, root, &rootReturn, &parent, &children, &count)) {
+                for (unsigned i = 0; i < count && found == None; ++i) {
+                    XWindowAttributes attributes;
+                    if (CardinalProperty(children[i], "_NET_WM_PID") == saver.Pid() &&
+                        XGetWindowAttributes(display, children[i], &attributes) &&
+                        attributes.map_state == IsViewable)
+                        found = children[i];
+                }
+                if (children != nullptr)
+                    XFree(children);
+            }
+            if (found != None)
+                return found;
+            std::this_thread::sleep_for(milliseconds(20));
+        }
+        return None;
+    }
+
+    Picture Capture(Window window)
+    {
+        Picture picture;
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, window, &attributes))
+            return picture;
+        XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+        if (image == nullptr)
+            return picture;
+        picture.width = attributes.width;
+        picture.height = attributes.height;
+        picture.pixels.reserve(static_cast<std::size_t>(picture.width) * picture.height);
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x)
+                picture.pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
+        XDestroyImage(image);
+        return picture;
+    }
+
+    // Waits until the window shows a picture of the scene (a black or one-colour
+    // window is not one), and returns it.
+    Picture WaitForScene(Window window, milliseconds timeout = kStartTimeout)
+    {
+        const auto deadline = Clock::now() + timeout;
+        Picture picture;
+        while (Clock::now() < deadline) {
+            picture = Capture(window);
+            if (picture.DistinctColours() >= kSceneColours)
+                break;
+            std::this_thread::sleep_for(milliseconds(100));
+        }
+        return picture;
+    }
+
+    Window MakePlainWindow(int width, int height)
+    {
+        const Window window = XCreateSimpleWindow(display, root, 50, 50, width, height, 0, 0, 0);
+        XMapWindow(display, window);
+        XSync(display, False);
+        ownWindows.push_back(window);
+        return window;
+    }
+
+    static std::string Hex(unsigned long value)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "0x%lx", value);
+        return text;
+    }
+
+    // The background alone has a sky gradient, a noisy horizon and a ground.
+    static constexpr std::size_t kSceneColours = 64;
+
+    Display* display = nullptr;
+    Window root = None;
+    std::vector<Window> ownWindows;
+};
+
+TEST_F(X11Saver, OpensAResizableTitledWindowOfTenTwentyFourBySevenSixtyEight)
+{
+    Saver saver({});
+    const Window window = FindWindowOf(saver);
+    ASSERT_NE(None, window) << saver.ErrorOutput();
+
+    char* name = nullptr;
+    ASSERT_TRUE(XFetchName(display, window, &name));
+    EXPECT_STREQ("The Velmora", name);
+    XFree(name);
+
+    XClassHint classHint;
+    ASSERT_TRUE(XGetClassHint(display, window, &classHint));
+    EXPECT_STREQ("velmora", classHint.res_name);
+    XFree(classHint.res_name);
+    XFree(classHint.res_class);
+
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(display, window, &attributes));
+    EXPECT_EQ(1024, attributes.width);
+    EXPECT_EQ(768, attributes.height);
+
+    XSizeHints hints;
+    long supplied = 0;
+    if (XGetWMNormalHints(display, window, &hints, &supplied)) {
+        EXPECT_FALSE((hints.flags & PMaxSize) && (hints.flags & PMinSize) && hints.max_width == hints.min_width)
+            << "the window must not be fixed in size";
+    }
+    EXPECT_TRUE(saver.Running());
+}
+
+TEST_F(X11Saver, ShowsTheAnimatedScene)
+{
+    Saver saver({});
+    const Window window = FindWindowOf(saver);
+    ASSERT_NE(None, window) << saver.ErrorOutput();
+    const Picture first = WaitForScene(window);
+    EXPECT_GE(first.DistinctColours(), kSceneColours) << "the window shows no scene";
+
+    // The rain never stops: a later frame is a different picture.
+    Picture later;
+    const auto deadline = Clock::now() + kStartTimeout;
+    do {
+        std::this_thread::sleep_for(milliseconds(200));
+        later = Capture(window);
+    } while (later.DifferingPixels(first) == 0 && Clock::now() < deadline);
+    EXPECT_GT(later.DifferingPixels(first), 0u) << "the picture does not move";
+    EXPECT_TRUE(saver.Running());
+}
+
+TEST_F(X11Saver, AKeyPressEndsItWithZero)
+{
+    Saver saver({});
+    ASSERT_NE(None, FindWindowOf(saver)) << saver.ErrorOutput();
+    PressKey();
+    EXPECT_EQ(0, saver.WaitExit()) << saver.ErrorOutput();
+}
+
+TEST_F(X11Saver, AClickEndsItWithZero)
+{
+    Saver saver({});
+    ASSERT_NE(None, FindWindowOf(saver)) << saver.ErrorOutput();
+    Click(1);
+    EXPECT_EQ(0, saver.WaitExit()) << saver.ErrorOutput();
+}
+
+TEST_F(X11Saver, FourPixelsOfMovementAreToleratedAndFiveEndIt)
+{
+    Saver saver({});
+    ASSERT_NE(None, FindWindowOf(saver)) << saver.ErrorOutput();
+    // Let the saver see the pointer where it is before anything moves.
+    std::this_thread::sleep_for(milliseconds(300));
+    MovePointer(302, 300);
+    MovePointer(303, 301);
+    EXPECT_FALSE(saver.WaitExit(milliseconds(700))) << "a move of 4 pixels closed the saver";
+    MovePointer(304, 301);
+    EXPECT_EQ(0, saver.WaitExit()) << "a move of 5 pixels did not close the saver";
+}
+
+TEST_F(X11Saver, ClosingTheWindowEndsItWithZero)
+{
+    Saver saver({});
+    const Window window = FindWindowOf(saver);
+    ASSERT_NE(None, window) << saver.ErrorOutput();
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XSync(display, False);
+    EXPECT_EQ(0, saver.WaitExit()) << saver.ErrorOutput();
+}
+
+TEST_F(X11Saver, FullScreenCoversTheScreenAndClosesOnAKey)
+{
+    Saver saver({"--fullscreen"});
+    const Window window = FindWindowOf(saver);
+    ASSERT_NE(None, window) << saver.ErrorOutput();
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(display, window, &attributes));
+    EXPECT_EQ(DisplayWidth(display, DefaultScreen(display)), attributes.width);
+    EXPECT_EQ(DisplayHeight(display, DefaultScreen(display)), attributes.height);
+    EXPECT_GE(WaitForScene(window).DistinctColours(), kSceneColours);
+    PressKey();
+    EXPECT_EQ(0, saver.WaitExit()) << saver.ErrorOutput();
+}
+
+TEST_F(X11Saver, SigtermEndsItWithinASecondWithZero)
+{
+    Saver saver({});
+    const Window window = FindWindowOf(saver);
+    ASSERT_NE(None, window) << saver.ErrorOutput();
+    WaitForScene(window);
+    const auto sent = Clock::now();
+    kill(saver.Pid(), SIGTERM);
+    EXPECT_EQ(0, saver.WaitExit(milliseconds(1000))) << "not ended a second after SIGTERM";
+    EXPECT_LT(Clock::now() - sent, milliseconds(1000));
+}
+
+TEST_F(X11Saver, SigintEndsItWithZero)
+{
+    Saver saver({"--root"});
+    std::this_thread::sleep_for(milliseconds(500));
+    ASSERT_TRUE(saver.Running()) << saver.ErrorOutput();
+    kill(saver.Pid(), SIGINT);
+    EXPECT_EQ(0, saver.WaitExit()) << saver.ErrorOutput();
+}
+
+TEST_F(X11Saver, DrawsIntoAWindowGivenByIdAndIgnoresInputThere)
+{
+    const Window target = MakePlainWindow(400, 300);
+    EXPECT_EQ(1u, Capture(target).DistinctColours()) << "the test's window starts out black";
+    Saver saver({"--window-id", Hex(target)});
+    const Picture picture = WaitForScene(target);
+    EXPECT_GE(picture.DistinctColours(), kSceneColours) << saver.ErrorOutput();
+
+    MovePointer(200, 200);
+    MovePointer(260, 260);
+    Click(1);
+    PressKey();
+    EXPECT_FALSE(saver.WaitExit(milliseconds(500))) << "input ended a saver drawing into another's window";
+    kill(saver.Pid(), SIGTERM);
+    EXPECT_EQ(0, saver.WaitExit()) << saver.ErrorOutput();
+}
+
+TEST_F(X11Saver, DrawsIntoTheScreensaverWindowFromTheEnvironment)
+{
+    const Window target = MakePlainWindow(320, 240);
+    Saver saver({"--root"}, {"XSCREENSAVER_WINDOW=" + Hex(target)});
+    EXPECT_GE(WaitForScene(target).DistinctColours(), kSceneColours) << saver.ErrorOutput();
+    kill(saver.Pid(), SIGTERM);
+    EXPECT_EQ(0, saver.WaitExit()) << saver.ErrorOutput();
+}
+
+TEST_F(X11Saver, EndsWithZeroWhenTheWindowItDrawsIntoGoesAway)
+{
+    const Window target = MakePlainWindow(320, 240);
+    Saver saver({"--window-id", Hex(target)});
+    ASSERT_GE(WaitForScene(target).DistinctColours(), kSceneColours) << saver.ErrorOutput();
+    XDestroyWindow(display, target);
+    XSync(display, False);
+    ownWindows.clear();
+    EXPECT_EQ(0, saver.WaitExit()) << saver.ErrorOutput();
+}
+
+TEST_F(X11Saver, DrawsOnTheRootWindowUntilTold)
+{
+    Saver saver({"--root"});
+    EXPECT_GE(WaitForScene(root).DistinctColours(), kSceneColours) << saver.ErrorOutput();
+    PressKey();
+    EXPECT_FALSE(saver.WaitExit(milliseconds(300)));
+    kill(saver.Pid(), SIGTERM);
+    EXPECT_EQ(0, saver.WaitExit()) << saver.ErrorOutput();
+}
+
+TEST_F(X11Saver, ABadWindowIdIsOneClearLineAndAFailure)
+{
+    // No client has this id: X gives each client ids in a range of its own.
+    Saver missing({"--window-id", "0x1ffffff0"});
+    const std::optional<int> code = missing.WaitExit();
+    ASSERT_TRUE(code.has_value());
+    EXPECT_GT(*code, 0) << "a bad window must fail, not crash: " << *code;
+    std::string text = missing.ErrorOutput();
+    EXPECT_NE(std::string::npos, text.find("bad window id 0x1ffffff0")) << text;
+    EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
+
+    Saver malformed({"--window-id", "window"});
+    EXPECT_EQ(2, malformed.WaitExit());
+    text = malformed.ErrorOutput();
+    EXPECT_NE(std::string::npos, text.find("bad window id 'window'")) << text;
+    EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
+}
+
+TEST_F(X11Saver, NoDisplayIsOneClearLineAndAFailure)
+{
+    for (const char* elsewhere : {"", "DISPLAY=:4711"}) {
+        Saver saver({}, *elsewhere ? std::vector<std::string>{elsewhere} : std::vector<std::string>{}, false);
+        const std::optional<int> code = saver.WaitExit();
+        ASSERT_TRUE(code.has_value());
+        EXPECT_EQ(1, *code);
+        const std::string text = saver.ErrorOutput();
+        EXPECT_NE(std::string::npos, text.find("cannot open the X display")) << text;
+        EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
+    }
+}
+
+} // namespace
