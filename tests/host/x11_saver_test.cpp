@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <set>
@@ -338,6 +339,28 @@ TEST_F(X11Saver, ShowsTheAnimatedScene)
     EXPECT_TRUE(saver.Running());
 }
 
+// Disabled while the GLX drawing target keeps the viewport of the window's
+// first size: that target has to follow the drawable's size before each frame.
+TEST_F(X11Saver, DISABLED_StretchesTheSceneOverAResizedWindow)
+{
+    Saver saver({});
+    const Window window = FindWindowOf(saver);
+    ASSERT_NE(None, window) << saver.ErrorOutput();
+    WaitForScene(window);
+    // No window manager here: the test can resize the window itself.
+    XResizeWindow(display, window, 1200, 900);
+    XSync(display, False);
+    std::this_thread::sleep_for(milliseconds(500));
+    const Picture picture = WaitForScene(window);
+    ASSERT_EQ(1200, picture.width);
+    // The sky's top-right corner and the ground's bottom-left are both drawn,
+    // not left black outside the old 1024 x 768.
+    const auto at = [&](int x, int y) { return picture.pixels[static_cast<std::size_t>(y) * picture.width + x]; };
+    EXPECT_NE(0u, at(1190, 10)) << "the right edge is not drawn";
+    EXPECT_NE(0u, at(10, 890)) << "the bottom edge is not drawn";
+    EXPECT_NE(0u, at(1190, 890)) << "the far corner is not drawn";
+}
+
 TEST_F(X11Saver, AKeyPressEndsItWithZero)
 {
     Saver saver({});
@@ -498,3 +521,161 @@ TEST_F(X11Saver, NoDisplayIsOneClearLineAndAFailure)
 }
 
 } // namespace
+
+namespace {
+
+// Runs a command to its end, bounded in time; its exit code, or -1.
+int RunCommand(std::vector<std::string> words, const std::vector<std::string>& environment,
+               milliseconds timeout = milliseconds(10000))
+{
+    std::vector<char*> argv;
+    for (auto& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env = environment;
+    std::vector<char*> envp;
+    for (auto& entry : env)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return -1;
+    const auto deadline = Clock::now() + timeout;
+    int raw = 0;
+    while (waitpid(pid, &raw, WNOHANG) != pid) {
+        if (Clock::now() >= deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+bool OnPath(const std::string& program)
+{
+    const char* path = std::getenv("PATH");
+    std::stringstream directories(path != nullptr ? path : "/usr/bin:/bin");
+    std::string directory;
+    while (std::getline(directories, directory, ':'))
+        if (access((directory + "/" + program).c_str(), X_OK) == 0)
+            return true;
+    return false;
+}
+
+// The processes running the velmora binary, by their executable.
+std::vector<pid_t> VelmoraProcesses()
+{
+    std::vector<pid_t> found;
+    std::error_code error;
+    const auto binary = std::filesystem::canonical(VELMORA_BINARY, error);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::error_code gone;
+        if (std::filesystem::read_symlink(entry.path() / "exe", gone) == binary && !gone)
+            found.push_back(static_cast<pid_t>(std::stoi(name)));
+    }
+    return found;
+}
+
+} // namespace
+
+// XScreenSaver's daemon is told to blank the screen with velmora as its only
+// hack: it starts velmora on a window of its own and ends it when it unblanks.
+// The daemon refuses to run hacks as root, so a root test runs it as nobody.
+TEST_F(X11Saver, RunsAsTheOnlyHackOfTheXScreenSaverDaemon)
+{
+    ASSERT_TRUE(OnPath("xscreensaver") && OnPath("xscreensaver-command"))
+        << "XScreenSaver is not installed (Debian package xscreensaver; scripts/install-deps adds it)";
+    char home[] = "/tmp/velmora-xss-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(home));
+    const bool asRoot = geteuid() == 0;
+    {
+        std::ofstream settings(std::string(home) + "/.xscreensaver");
+        settings << "timeout: 1:00:00\ncycle: 0:00:00\nlock: False\nfade: False\nunfade: False\n"
+                    "splash: False\ndpmsEnabled: False\ngrabDesktopImages: False\nmode: one\nselected: 0\n"
+                    "programs: \"The Velmora\" "
+                 << VELMORA_BINARY << " --root \\n\n";
+    }
+    if (asRoot) {
+        ASSERT_EQ(0, chown(home, 65534, 65534));
+        ASSERT_EQ(0, chown((std::string(home) + "/.xscreensaver").c_str(), 65534, 65534));
+    }
+    std::vector<std::string> environment{"HOME=" + std::string(home), std::string("DISPLAY=") + std::getenv("DISPLAY"),
+                                         "PATH=/usr/bin:/bin", "LIBGL_ALWAYS_SOFTWARE=1",
+                                         std::string("LSAN_OPTIONS=suppressions=") + VELMORA_LSAN_SUPPRESSIONS};
+    const auto command = [&](std::vector<std::string> words) {
+        if (asRoot)
+            words.insert(words.begin(), {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+        return words;
+    };
+    // Whatever an earlier test left on the root window must not pass for the scene.
+    XClearWindow(display, root);
+    XSync(display, False);
+
+    const std::vector<std::string> daemonWords = command({"xscreensaver", "-no-splash"});
+    std::vector<char*> argv;
+    std::vector<std::string> daemonArguments = daemonWords;
+    for (auto& word : daemonArguments)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t daemon = -1;
+    ASSERT_EQ(0, posix_spawnp(&daemon, argv[0], &actions, nullptr, argv.data(), envp.data()));
+    posix_spawn_file_actions_destroy(&actions);
+
+    // The daemon takes a moment before it answers commands.
+    bool activated = false;
+    for (int attempt = 0; attempt < 50 && !activated; ++attempt) {
+        activated = RunCommand(command({"xscreensaver-command", "-activate"}), environment) == 0;
+        if (!activated)
+            std::this_thread::sleep_for(milliseconds(200));
+    }
+    EXPECT_TRUE(activated) << "the daemon did not take the activate command";
+
+    std::vector<pid_t> hacks;
+    Picture screen;
+    const auto deadline = Clock::now() + kStartTimeout;
+    while (Clock::now() < deadline && (hacks.empty() || screen.DistinctColours() < kSceneColours)) {
+        std::this_thread::sleep_for(milliseconds(250));
+        hacks = VelmoraProcesses();
+        screen = Capture(root);
+    }
+    EXPECT_FALSE(hacks.empty()) << "the daemon did not start velmora";
+    EXPECT_GE(screen.DistinctColours(), kSceneColours) << "the blanked screen does not show the scene";
+
+    EXPECT_EQ(0, RunCommand(command({"xscreensaver-command", "-deactivate"}), environment));
+    const auto stopDeadline = Clock::now() + kExitTimeout;
+    while (!VelmoraProcesses().empty() && Clock::now() < stopDeadline)
+        std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_TRUE(VelmoraProcesses().empty()) << "velmora still runs after the daemon unblanked";
+
+    RunCommand(command({"xscreensaver-command", "-exit"}), environment);
+    const auto exitDeadline = Clock::now() + kExitTimeout;
+    while (waitpid(daemon, nullptr, WNOHANG) != daemon) {
+        if (Clock::now() >= exitDeadline) {
+            kill(daemon, SIGKILL);
+            waitpid(daemon, nullptr, 0);
+            break;
+        }
+        std::this_thread::sleep_for(milliseconds(50));
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
+}
