@@ -74,8 +74,8 @@ double HourHand(Point p)
     const double shaft = Taper(p, At(0, 86), At(0, kPivot), 1.15, 1.5);
     const double boss = Cut(Circle(p, At(0, kPivot), 4.4), Circle(p, At(0, kPivot), 1.3));
     const double collar = std::fabs(Circle(p, At(0, kPivot), 6.4)) - 0.8;
-    const double scrollLeft = EllipseRing(p, At(-9.5, 119.0), 4.6, 4.2, 0.9);
-    const double scrollRight = EllipseRing(p, At(9.5, 119.0), 4.6, 4.2, 0.9);
+    const double scrollLeft = EllipseRing(p, At(-9.0, 119.0), 4.4, 4.2, 0.9);
+    const double scrollRight = EllipseRing(p, At(9.0, 119.0), 4.4, 4.2, 0.9);
     const double tail = Taper(p, At(0, kPivot), At(0, 125.4), 1.6, 0.5);
     // The collar shows only behind the pivot, where it joins the two scrolls.
     const double collarBehind = std::max(collar, kPivot + 1.5 - p.y);
@@ -87,10 +87,10 @@ double HourHand(Point p)
 double MinuteHand(Point p)
 {
     const double point = Taper(p, At(0, 0.45), At(0, 5), 0.05, 1.0);
-    const double headLeft = Taper(p, At(0, 3), At(-11.3, 17), 0.9, 1.25);
-    const double headRight = Taper(p, At(0, 3), At(12.3, 17), 0.9, 1.25);
-    const double backLeft = Taper(p, At(-11.3, 17), At(0, 31), 1.25, 1.0);
-    const double backRight = Taper(p, At(12.3, 17), At(0, 31), 1.25, 1.0);
+    const double headLeft = Taper(p, At(0, 3), At(-10.5, 17), 0.9, 1.25);
+    const double headRight = Taper(p, At(0, 3), At(10.5, 17), 0.9, 1.25);
+    const double backLeft = Taper(p, At(-10.5, 17), At(0, 31), 1.25, 1.0);
+    const double backRight = Taper(p, At(10.5, 17), At(0, 31), 1.25, 1.0);
     const double shaft = Taper(p, At(0, 31), At(0, kPivot), 0.95, 1.45);
     const double knot = FilledEllipse(p, At(0, 69.7), 2.9, 6.4);
     const double boss = Cut(Circle(p, At(0, kPivot), 3.6), Circle(p, At(0, kPivot), 1.1));
