@@ -2,6 +2,24 @@
 
 #include <cmath>
 
+namespace {
+
+// Dekker's exact product: a × b = hi + lo, with no fused multiply-add needed.
+void ExactProduct(double a, double b, double& hi, double& lo)
+{
+    constexpr double kSplitter = 134217729.0; // 2^27 + 1
+    const double ca = kSplitter * a;
+    const double aHi = ca - (ca - a);
+    const double aLo = a - aHi;
+    const double cb = kSplitter * b;
+    const double bHi = cb - (cb - b);
+    const double bLo = b - bHi;
+    hi = a * b;
+    lo = ((aHi * bHi - hi) + aHi * bLo + aLo * bHi) + aLo * bLo;
+}
+
+} // namespace
+
 double PortableCbrt(double x)
 {
     if (x == 0.0 || !std::isfinite(x)) {
@@ -23,9 +41,18 @@ double PortableCbrt(double x)
     // A straight-line start within 15 % of the root over [0.5, 4); Newton then
     // doubles the correct digits on every step.
     double y = 0.7 + 0.23 * f;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 5; ++i) {
         y = y - (y * y * y - f) / (3.0 * y * y);
     }
+    // One last step on an exact residual, which plain doubles would round away.
+    double squareHi = 0.0;
+    double squareLo = 0.0;
+    ExactProduct(y, y, squareHi, squareLo);
+    double cubeHi = 0.0;
+    double cubeLo = 0.0;
+    ExactProduct(y, squareHi, cubeHi, cubeLo);
+    const double residual = (cubeHi - f) + (cubeLo + y * squareLo);
+    y = y - residual / (3.0 * squareHi);
     return std::ldexp(y, q);
 }
 
