@@ -16,9 +16,7 @@ if(NOT WIN32 AND TARGET velmora)
   endif()
   add_executable(x11_saver_tests ${CMAKE_CURRENT_LIST_DIR}/x11_saver_test.cpp)
   target_link_libraries(x11_saver_tests PRIVATE X11::X11 X11::Xtst GTest::gtest GTest::gtest_main velmora_options)
-  target_compile_definitions(x11_saver_tests PRIVATE
-    VELMORA_BINARY="$<TARGET_FILE:velmora>"
-    VELMORA_LSAN_SUPPRESSIONS="${CMAKE_CURRENT_LIST_DIR}/x11_lsan.supp")
+  target_compile_definitions(x11_saver_tests PRIVATE VELMORA_BINARY="$<TARGET_FILE:velmora>")
   add_dependencies(x11_saver_tests velmora)
   gtest_discover_tests(x11_saver_tests
     DISCOVERY_MODE PRE_TEST
