@@ -68,15 +68,15 @@ Point At(double dx, double y) { return {kAxis + dx, y}; }
 // side, a straight shaft and a pierced boss with two small scrolls behind it.
 double HourHand(Point p)
 {
-    const double point = Taper(p, At(0, 41.8), At(0, 54), 0.05, 2.3);
-    const double blade = Taper(p, At(0, 54), At(0, 86), 2.3, 1.15);
-    const double loop = EllipseRing(p, At(5.4, 66.2), 6.2, 12.4, 1.05);
-    const double shaft = Taper(p, At(0, 86), At(0, kPivot), 1.15, 1.5);
-    const double boss = Cut(Circle(p, At(0, kPivot), 4.4), Circle(p, At(0, kPivot), 1.3));
-    const double collar = std::fabs(Circle(p, At(0, kPivot), 6.4)) - 0.8;
-    const double scrollLeft = EllipseRing(p, At(-9.0, 119.0), 4.4, 4.2, 0.9);
-    const double scrollRight = EllipseRing(p, At(9.0, 119.0), 4.4, 4.2, 0.9);
-    const double tail = Taper(p, At(0, kPivot), At(0, 125.4), 1.6, 0.5);
+    const double point = Taper(p, At(0, 41.8), At(0, 54), 0.05, 3.2);
+    const double blade = Taper(p, At(0, 54), At(0, 86), 3.2, 2.0);
+    const double loop = EllipseRing(p, At(5.6, 66.2), 6.0, 12.0, 1.6);
+    const double shaft = Taper(p, At(0, 86), At(0, kPivot), 2.0, 2.3);
+    const double boss = Cut(Circle(p, At(0, kPivot), 5.0), Circle(p, At(0, kPivot), 1.4));
+    const double collar = std::fabs(Circle(p, At(0, kPivot), 6.6)) - 1.2;
+    const double scrollLeft = EllipseRing(p, At(-8.6, 119.0), 4.0, 3.9, 1.4);
+    const double scrollRight = EllipseRing(p, At(8.6, 119.0), 4.0, 3.9, 1.4);
+    const double tail = Taper(p, At(0, kPivot), At(0, 125.0), 2.2, 0.9);
     // The collar shows only behind the pivot, where it joins the two scrolls.
     const double collarBehind = std::max(collar, kPivot + 1.5 - p.y);
     return Union({point, blade, loop, shaft, boss, collarBehind, scrollLeft, scrollRight, tail});
@@ -86,16 +86,16 @@ double HourHand(Point p)
 // knot, a pierced boss and a small flared end behind the pivot.
 double MinuteHand(Point p)
 {
-    const double point = Taper(p, At(0, 0.45), At(0, 5), 0.05, 1.0);
-    const double headLeft = Taper(p, At(0, 3), At(-10.5, 17), 0.9, 1.25);
-    const double headRight = Taper(p, At(0, 3), At(10.5, 17), 0.9, 1.25);
-    const double backLeft = Taper(p, At(-10.5, 17), At(0, 31), 1.25, 1.0);
-    const double backRight = Taper(p, At(10.5, 17), At(0, 31), 1.25, 1.0);
-    const double shaft = Taper(p, At(0, 31), At(0, kPivot), 0.95, 1.45);
-    const double knot = FilledEllipse(p, At(0, 69.7), 2.9, 6.4);
-    const double boss = Cut(Circle(p, At(0, kPivot), 3.6), Circle(p, At(0, kPivot), 1.1));
-    const double neck = Taper(p, At(0, kPivot), At(0, 118.2), 1.4, 0.9);
-    const double flare = Taper(p, At(0, 118.6), At(0, 122.4), 0.8, 2.6);
+    const double point = Taper(p, At(0, 0.45), At(0, 5), 0.05, 1.5);
+    const double headLeft = Taper(p, At(0, 3), At(-9.6, 17), 1.4, 1.7);
+    const double headRight = Taper(p, At(0, 3), At(9.6, 17), 1.4, 1.7);
+    const double backLeft = Taper(p, At(-9.6, 17), At(0, 31), 1.7, 1.4);
+    const double backRight = Taper(p, At(9.6, 17), At(0, 31), 1.7, 1.4);
+    const double shaft = Taper(p, At(0, 31), At(0, kPivot), 1.4, 1.9);
+    const double knot = FilledEllipse(p, At(0, 69.7), 3.6, 6.4);
+    const double boss = Cut(Circle(p, At(0, kPivot), 4.2), Circle(p, At(0, kPivot), 1.2));
+    const double neck = Taper(p, At(0, kPivot), At(0, 118.2), 1.9, 1.4);
+    const double flare = Taper(p, At(0, 118.6), At(0, 122.2), 1.3, 3.0);
     return Union({point, headLeft, headRight, backLeft, backRight, shaft, knot, boss, neck, flare});
 }
 
