@@ -22,6 +22,7 @@
 #include "render/osmesa_draw_target.h"
 #include "render/view_matrices.h"
 #include "scene/drop.h"
+#include "scene/headless_model.h"
 #include "scene/rain.h"
 #include "scene/random.h"
 #include "scene/scene_model.h"
@@ -230,6 +231,23 @@ void BareFrame(benchmark::State& state)
     state.counters["streaks"] = static_cast<double>(scene.streaks.size());
 }
 
+// The scene's ticks alone, through the same kernel, with no Loader: what a
+// kernel cycle costs beyond its frame is mostly this simulation, not the kernel.
+void SimulationCycle(benchmark::State& state)
+{
+    SeedRandom(1234);
+    HeadlessSceneModel model;
+    NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
+    universe.InitHandlers();
+    std::uint64_t cycle = 0;
+    for (; cycle < kWarmCycles; ++cycle) {
+        universe.RunCycle(CycleTime(cycle));
+    }
+    for (auto _ : state) {
+        universe.RunCycle(CycleTime(cycle++));
+    }
+}
+
 // From an empty process state to the first presented frame: the offscreen
 // context, the universe with its four handlers, Init (background, textures)
 // and one cycle.
@@ -266,6 +284,7 @@ void StartEngineToFirstFrame(benchmark::State& state)
 
 BENCHMARK(KernelCycle)->Args({1024, 768})->Args({1920, 1080})->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BareFrame)->Args({1024, 768})->Args({1920, 1080})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SimulationCycle)->Unit(benchmark::kMillisecond);
 BENCHMARK(StartUpToFirstFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 BENCHMARK(StartEngineToFirstFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 
