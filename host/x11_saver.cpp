@@ -82,6 +82,7 @@ struct Session {
     Display* drawing = nullptr; // the worker's connection, handed to the drawing target
     Window window = None;
     bool ownWindow = false;
+    bool fullScreen = false;
     bool windowGone = false;
     Colormap colormap = None;
     Cursor blankCursor = None;
@@ -231,6 +232,7 @@ int MakeOwnWindow(Session& session, Target target)
     if (session.window == None || error != 0)
         return Fail("cannot create a window with visual " + Hex(session.visual->visualid));
     session.ownWindow = true;
+    session.fullScreen = full;
     SetWindowProperties(session, target);
     XMapRaised(session.events, session.window);
     return kExitOk;
@@ -302,7 +304,7 @@ bool HandleEvent(Session& session, NS_X11CloseRules::CloseRules& rules, XEvent& 
     case MapNotify:
         // Without a window manager nobody gives the full-screen window the
         // keyboard; it can take it only once it is viewable.
-        if (session.ownWindow && session.blankCursor != None) {
+        if (session.fullScreen) {
             BeginTrap(session.events);
             XSetInputFocus(session.events, session.window, RevertToParent, CurrentTime);
             EndTrap(session.events);
