@@ -1,5 +1,6 @@
 #include "scene/drop.h"
 
+#include <cmath>
 #include <vector>
 
 #include "kernel/object.h"
@@ -76,6 +77,33 @@ double Drop::Resistance(const Vector3& p)
     return ((h1 - h0) * (p.y - y0) * 0.2 + h0 * 0.01 + 0.5) * kScale * 2.0 / 3.0;
 }
 
+Drop::PassEntry Drop::Fetch(const NS_ObjectIndex::ObjectIndex& reference)
+{
+    NS_Attribute::Attribute* attribute = FindOwnAttribute(reference);
+    // Only this handler puts an attribute named "Drop" on an object, and always
+    // with a Drop_value (Attach); so no run-time check is needed on the hot path.
+    return PassEntry{reference, attribute, static_cast<Drop_value*>(attribute->value)};
+}
+
+bool Drop::Listens(const NS_Events::EventsSender& sender)
+{
+    for (const NS_Events::Subscription& subscription : sender.Subscriptions()) {
+        if ((subscription.mask & NS_Events::Changed) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Drop::WriteBack(const PassEntry& entry, const Drop_value& value, bool changesHeard)
+{
+    // What SetValue does, without looking the value up again.
+    *entry.value = value;
+    if (changesHeard || Listens(*entry.attribute)) {
+        SendEvent(entry.reference, entry.attribute, NS_Events::Changed);
+    }
+}
+
 void Drop::Handle(const NS_Events::Event& event)
 {
     if (event.kind == NS_Events::Tick) {
@@ -89,15 +117,14 @@ void Drop::RunTick()
     // the pass (removal waits for its end), so the pointers stay valid; trail
     // drops born in the pass have the newest stamps and are appended at the end,
     // which keeps this list in the order of `drops`.
-    struct Entry {
-        NS_ObjectIndex::ObjectIndex reference;
-        Drop_value* value;
-    };
-    std::vector<Entry> pass;
+    std::vector<PassEntry> pass;
     pass.reserve(objects.size() + 16);
     for (const NS_ObjectIndex::ObjectIndex& reference : objects) {
-        pass.push_back({reference, GetTyped(reference)});
+        pass.push_back(Fetch(reference));
     }
+    // Nobody listens to Changed in this scene; when nobody does, writing a value
+    // back needs no event built only to be thrown away.
+    const bool changesHeard = Listens(*this);
 
     std::vector<NS_ObjectIndex::ObjectIndex> marked;
     for (std::size_t i = 0; i < pass.size(); ++i) {
@@ -122,7 +149,7 @@ void Drop::RunTick()
                     marked.push_back(self);
                 }
             }
-            SetValue(self, &a);
+            WriteBack(pass[i], a, changesHeard);
             continue;
         }
 
@@ -147,7 +174,7 @@ void Drop::RunTick()
             }
         }
         if (a.state == Drop_value::Resting) {
-            SetValue(self, &a);
+            WriteBack(pass[i], a, changesHeard);
             continue;
         }
 
@@ -159,7 +186,16 @@ void Drop::RunTick()
             if (seen.state != Drop_value::Free) {
                 continue;
             }
-            if ((a.position - seen.position).Length() > a.radius + seen.radius) {
+            const double reach = a.radius + seen.radius;
+            // Most pairs are far apart along x or y; the length is never below
+            // either gap by more than a rounding, so this margin keeps every
+            // decision exactly that of the length test below.
+            const double margin = reach * 1.000000001;
+            if (std::fabs(a.position.x - seen.position.x) > margin ||
+                std::fabs(a.position.y - seen.position.y) > margin) {
+                continue;
+            }
+            if ((a.position - seen.position).Length() > reach) {
                 continue;
             }
             Drop_value b = seen;
@@ -175,7 +211,7 @@ void Drop::RunTick()
             const double targetX = a.position.y < b.position.y ? a.position.x : b.position.x;
             a.xRate = (targetX - a.position.x) / kMergeTicks;
             b.xRate = (targetX - b.position.x) / kMergeTicks;
-            SetValue(pass[j].reference, &b);
+            WriteBack(pass[j], b, changesHeard);
             ++mergesStarted;
             merged = true;
             break;
@@ -185,7 +221,7 @@ void Drop::RunTick()
             NS_Object::Object* created = universe->CreateObject();
             const NS_ObjectIndex::ObjectIndex trailReference = created->self;
             Attach(trailReference);
-            pass.push_back({trailReference, GetTyped(trailReference)});
+            pass.push_back(Fetch(trailReference));
             Drop_value trail;
             a.state = Drop_value::Shedding;
             const double m = (0.3 + 0.6 * RandomUnit()) * Resistance(a.position) * kSlideThreshold;
@@ -199,11 +235,11 @@ void Drop::RunTick()
             a.xRate = 0.0;
             a.counter = kShedTicks;
             a.massRate = -m;
-            SetValue(trailReference, &trail);
+            WriteBack(pass.back(), trail, changesHeard);
             ++sheddings;
         }
 
-        SetValue(self, &a);
+        WriteBack(pass[i], a, changesHeard);
     }
 
     // Marked in pass order, which is reference order.

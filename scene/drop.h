@@ -63,6 +63,15 @@ public:
     std::uint64_t DriedAway() const { return driedAway; }
 
 private:
+    // A drop's value as the tick holds it during one pass.
+    struct PassEntry {
+        NS_ObjectIndex::ObjectIndex reference;
+        NS_Attribute::Attribute* attribute;
+        Drop_value* value;
+    };
+    PassEntry Fetch(const NS_ObjectIndex::ObjectIndex& reference);
+    static bool Listens(const NS_Events::EventsSender& sender);
+    void WriteBack(const PassEntry& entry, const Drop_value& value, bool changesHeard);
     void RunTick();
 
     std::uint64_t mergesStarted = 0;

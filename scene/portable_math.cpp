@@ -1,6 +1,8 @@
 #include "scene/portable_math.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -28,21 +30,23 @@ double PortableCbrt(double x)
     if (x < 0.0) {
         return -PortableCbrt(-x);
     }
-    // x = f × 2^e with f in [0.5, 1); frexp and ldexp are exact on every platform.
-    int e = 0;
-    double f = std::frexp(x, &e);
-    // Move e to a multiple of three, so that its third is exact.
-    int r = e % 3;
-    if (r < 0) {
-        r += 3;
+    // Kept away from the ends of the range, where the start below or the exact
+    // product would fail; the scalings are by powers of two, hence exact.
+    if (x < 0x1p-900) {
+        return PortableCbrt(x * 0x1p300) * 0x1p-100;
     }
-    f = std::ldexp(f, r); // now in [0.5, 4)
-    const int q = (e - r) / 3;
-    // A straight-line start within 15 % of the root over [0.5, 4); Newton then
-    // doubles the correct digits on every step.
-    double y = 0.7 + 0.23 * f;
-    for (int i = 0; i < 5; ++i) {
-        y = y - (y * y * y - f) / (3.0 * y * y);
+    if (x > 0x1p900) {
+        return PortableCbrt(x * 0x1p-300) * 0x1p100;
+    }
+    // A third of the exponent from the bits, within about 6 %; Newton's steps
+    // then double the correct digits each.
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &x, sizeof bits);
+    bits = bits / 3 + 0x2A9F7893782DA1CEull;
+    double y = 0.0;
+    std::memcpy(&y, &bits, sizeof y);
+    for (int i = 0; i < 3; ++i) {
+        y = y - (y * y * y - x) / (3.0 * y * y);
     }
     // One last step on an exact residual, which plain doubles would round away.
     double squareHi = 0.0;
@@ -51,9 +55,8 @@ double PortableCbrt(double x)
     double cubeHi = 0.0;
     double cubeLo = 0.0;
     ExactProduct(y, squareHi, cubeHi, cubeLo);
-    const double residual = (cubeHi - f) + (cubeLo + y * squareLo);
-    y = y - residual / (3.0 * squareHi);
-    return std::ldexp(y, q);
+    const double residual = (cubeHi - x) + (cubeLo + y * squareLo);
+    return y - residual / (3.0 * squareHi);
 }
 
 namespace {

@@ -67,7 +67,8 @@ void Rain::RunTick()
     // Moved in place: nobody listens for changes of a streak, so no Changed is sent.
     std::vector<NS_ObjectIndex::ObjectIndex> marked;
     for (const NS_ObjectIndex::ObjectIndex& reference : objects) {
-        Rain_value* streak = GetTyped(reference);
+        // Only Attach puts a "Rain" attribute on an object, always with a Rain_value.
+        auto* streak = static_cast<Rain_value*>(FindOwnAttribute(reference)->value);
         streak->start += direction * streak->speed;
         streak->end = streak->start + direction * streak->length;
         if (streak->start.y < kRemovalLine) {
