@@ -11,12 +11,12 @@ namespace NS_X11CloseRules {
 
 enum class Input {
     Key,
-    Button, // with the X button number
-    Motion, // with the pointer's position on the screen
-    Enter,  // the pointer came into the window, at that position
-    CloseRequest,  // the window manager asks the window to close
-    TargetGone,    // the window that is drawn into was destroyed
-    StopSignal,    // SIGTERM or SIGINT
+    Button,       // with the X button number
+    Motion,       // with the pointer's position on the screen
+    Enter,        // the pointer came into the window, at that position
+    CloseRequest, // the window manager asks the window to close
+    TargetGone,   // the window that is drawn into was destroyed
+    StopSignal,   // SIGTERM or SIGINT
 };
 
 class CloseRules {

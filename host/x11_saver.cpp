@@ -123,8 +123,8 @@ bool DrawableWithGl(Display* display, XVisualInfo* info)
 {
     int useGl = 0;
     int rgba = 0;
-    return glXGetConfig(display, info, GLX_USE_GL, &useGl) == 0 && useGl && glXGetConfig(display, info, GLX_RGBA, &rgba) == 0 &&
-           rgba;
+    return glXGetConfig(display, info, GLX_USE_GL, &useGl) == 0 && useGl &&
+           glXGetConfig(display, info, GLX_RGBA, &rgba) == 0 && rgba;
 }
 
 // The Windows saver asks for 24 colour bits and 8 depth bits as a preference
@@ -132,8 +132,8 @@ bool DrawableWithGl(Display* display, XVisualInfo* info)
 // then settle for less.
 XVisualInfo* ChooseVisual(Display* display, int screen)
 {
-    int preferred[] = {GLX_RGBA,      GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
-                       GLX_DEPTH_SIZE, 8,               None};
+    int preferred[] = {
+        GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8, GLX_DEPTH_SIZE, 8, None};
     int withDepth[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_DEPTH_SIZE, 1, None};
     int anyDoubleBuffered[] = {GLX_RGBA, GLX_DOUBLEBUFFER, None};
     for (int* request : {preferred, withDepth, anyDoubleBuffered}) {
@@ -177,7 +177,8 @@ void SetWindowProperties(Session& session, Target target)
 
     const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
     XChangeProperty(display, session.window, XInternAtom(display, "_NET_WM_NAME", False), utf8, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(kWindowTitle), static_cast<int>(std::string(kWindowTitle).size()));
+                    reinterpret_cast<const unsigned char*>(kWindowTitle),
+                    static_cast<int>(std::string(kWindowTitle).size()));
     const long pid = static_cast<long>(getpid());
     XChangeProperty(display, session.window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
@@ -219,8 +220,7 @@ int MakeOwnWindow(Session& session, Target target)
     attributes.colormap = session.colormap;
     attributes.background_pixel = 0;
     attributes.border_pixel = 0;
-    attributes.event_mask =
-        KeyPressMask | ButtonPressMask | PointerMotionMask | EnterWindowMask | StructureNotifyMask;
+    attributes.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask | EnterWindowMask | StructureNotifyMask;
     const bool full = target == Target::FullScreen;
     const unsigned width = full ? static_cast<unsigned>(DisplayWidth(session.events, screen)) : kWindowWidth;
     const unsigned height = full ? static_cast<unsigned>(DisplayHeight(session.events, screen)) : kWindowHeight;
@@ -364,8 +364,8 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName)
     const char* displayName = std::getenv("DISPLAY");
     session.events = XOpenDisplay(nullptr);
     if (session.events == nullptr)
-        return Fail(std::string("cannot open the X display ") +
-                    (displayName != nullptr && *displayName != '\0' ? std::string("'") + displayName + "'"
+        return Fail(std::string("cannot open the X display ") + (displayName != nullptr && *displayName != '\0'
+                                                                     ? std::string("'") + displayName + "'"
                                                                      : std::string("(DISPLAY is not set)")));
     // The worker draws through a connection of its own, so that the two threads
     // never share one Xlib connection and nothing needs a lock.

@@ -66,9 +66,9 @@ TEST(X11Options, TakesSingleAndDoubleDashForms)
 
 TEST(X11Options, ReadsTheWindowIdAsNextArgumentOrAfterEquals)
 {
-    for (const auto& arguments : {std::vector<std::string>{"--window-id", "0x400007"},
-                                  std::vector<std::string>{"-window-id", "4194311"},
-                                  std::vector<std::string>{"--window-id=0x400007"}}) {
+    for (const auto& arguments :
+         {std::vector<std::string>{"--window-id", "0x400007"}, std::vector<std::string>{"-window-id", "4194311"},
+          std::vector<std::string>{"--window-id=0x400007"}}) {
         const Options options = Parse(arguments);
         EXPECT_EQ(Action::Run, options.action) << options.error;
         EXPECT_EQ(Target::Foreign, options.target);
@@ -82,8 +82,7 @@ TEST(X11Options, ReportsBadCommandLinesInOneLine)
          {std::vector<std::string>{"--window-id"}, std::vector<std::string>{"--window-id", "nope"},
           std::vector<std::string>{"--window-id", "0"}, std::vector<std::string>{"--window-id="},
           std::vector<std::string>{"--bogus"}, std::vector<std::string>{"plain"},
-          std::vector<std::string>{"--root=yes"}, std::vector<std::string>{"-"},
-          std::vector<std::string>{"--"}}) {
+          std::vector<std::string>{"--root=yes"}, std::vector<std::string>{"-"}, std::vector<std::string>{"--"}}) {
         const Options options = Parse(arguments);
         EXPECT_EQ(Action::Fail, options.action) << arguments[0];
         EXPECT_FALSE(options.error.empty());

@@ -6,8 +6,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/keysym.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -220,8 +220,7 @@ protected:
                 for (unsigned i = 0; i < count && found == None; ++i) {
                     XWindowAttributes attributes;
                     if (CardinalProperty(children[i], "_NET_WM_PID") == saver.Pid() &&
-                        XGetWindowAttributes(display, children[i], &attributes) &&
-                        attributes.map_state == IsViewable)
+                        XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable)
                         found = children[i];
                 }
                 if (children != nullptr)

@@ -1,6 +1,6 @@
 // Preloaded into a GL program for a measured run: counts its glXSwapBuffers
-// or eglSwapBuffers calls (XScreenSaver's own GL hacks draw through EGL), one per frame, in a file that the measuring program maps, so that the
-// count costs no system call per frame and survives however the program ends.
+// or eglSwapBuffers calls (XScreenSaver's own GL hacks draw through EGL), one per frame, in a file that the measuring
+// program maps, so that the count costs no system call per frame and survives however the program ends.
 #include <GL/glx.h>
 #include <dlfcn.h>
 #include <fcntl.h>
