@@ -682,3 +682,44 @@ TEST_F(X11Saver, RunsAsTheOnlyHackOfTheXScreenSaverDaemon)
     std::error_code ignored;
     std::filesystem::remove_all(home, ignored);
 }
+
+// A display without the GLX extension, from an X server of the test's own: the
+// program says so in one line and fails, before it makes any window.
+TEST(X11SaverWithoutGlx, SaysSoInOneLineAndFails)
+{
+    ASSERT_TRUE(OnPath("Xvfb")) << "Xvfb is not installed (Debian package xvfb)";
+    int number = 0;
+    for (int candidate = 150; candidate < 200 && number == 0; ++candidate)
+        if (access(("/tmp/.X" + std::to_string(candidate) + "-lock").c_str(), F_OK) != 0)
+            number = candidate;
+    ASSERT_NE(0, number) << "no free display number";
+    const std::string name = ":" + std::to_string(number);
+    std::vector<std::string> words{"Xvfb", name, "-screen", "0", "640x480x24", "-nolisten", "tcp", "-extension", "GLX"};
+    std::vector<char*> argv;
+    for (auto& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t server = -1;
+    ASSERT_EQ(0, posix_spawnp(&server, argv[0], &actions, nullptr, argv.data(), environ));
+    posix_spawn_file_actions_destroy(&actions);
+
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+    const auto deadline = Clock::now() + kStartTimeout;
+    while (access(socket.c_str(), F_OK) != 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_EQ(0, access(socket.c_str(), F_OK)) << "the GLX-less X server did not start";
+
+    Saver saver({}, {"DISPLAY=" + name}, false);
+    const std::optional<int> code = saver.WaitExit();
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(1, *code);
+    const std::string text = saver.ErrorOutput();
+    EXPECT_NE(std::string::npos, text.find("no GLX extension")) << text;
+    EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
+}
