@@ -406,14 +406,15 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName)
     glxContext = session.context;
     SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
     StartEngine();
+    // However the loop is left, the worker stops before the session closes the
+    // connection and the context it draws with.
+    struct EngineStop {
+        ~EngineStop() { StopEngine(); }
+    } engineStop;
 
     const LoopEnd end = RunEventLoop(session, rules, signals);
-    std::string failure;
     if (end == LoopEnd::WorkerFailed && currentUniverse != nullptr)
-        failure = currentUniverse->WorkerFailure();
-    StopEngine();
-    if (end == LoopEnd::WorkerFailed)
-        return Fail("the scene stopped: " + failure);
+        return Fail("the scene stopped: " + currentUniverse->WorkerFailure());
     return kExitOk;
 }
 
