@@ -1,0 +1,379 @@
+#include "win32_driver.h"
+
+#include <tlhelp32.h>
+
+#include <cwchar>
+
+namespace velmora_driver {
+
+std::wstring OwnDirectory()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring directory(path);
+    return directory.substr(0, directory.find_last_of(L"\\/"));
+}
+
+Saver::Saver(const std::wstring& arguments)
+{
+    const std::wstring program = OwnDirectory() + L"\\velmora.scr";
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        process = PROCESS_INFORMATION{};
+    }
+}
+
+Saver::~Saver()
+{
+    if (process.hProcess != nullptr) {
+        if (Running()) {
+            TerminateProcess(process.hProcess, 99);
+            WaitForSingleObject(process.hProcess, 5000);
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+void PumpFor(DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        const DWORD passed = GetTickCount() - start;
+        if (passed >= ms) {
+            return;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - passed, QS_ALLINPUT);
+    }
+}
+
+bool Saver::WaitForExit(DWORD timeoutMs, int& code)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD passed = GetTickCount() - start;
+        const DWORD left = passed >= timeoutMs ? 0 : timeoutMs - passed;
+        const DWORD r = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, left, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0) {
+            DWORD exitCode = 0;
+            GetExitCodeProcess(process.hProcess, &exitCode);
+            code = static_cast<int>(exitCode);
+            return true;
+        }
+        if (r == WAIT_OBJECT_0 + 1) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            continue;
+        }
+        return false;
+    }
+}
+
+bool Saver::Running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+
+namespace {
+
+struct Search {
+    DWORD processId;
+    const wchar_t* className;
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM data)
+{
+    Search& search = *reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[128] = {};
+    GetClassNameW(window, className, 128);
+    if (owner == search.processId && std::wcscmp(className, search.className) == 0 &&
+        (search.title == nullptr || WindowText(window) == search.title)) {
+        search.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND Saver::FindWindowOf(const wchar_t* className, const wchar_t* title, HWND parent, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    do {
+        Search search{process.dwProcessId, className, title, nullptr};
+        if (parent != nullptr) {
+            EnumChildWindows(parent, MatchWindow, reinterpret_cast<LPARAM>(&search));
+        } else {
+            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        }
+        if (search.found != nullptr) {
+            return search.found;
+        }
+        if (!Running()) {
+            return nullptr;
+        }
+        PumpFor(20);
+    } while (GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+HWND Saver::WaitForSaverWindow(DWORD timeoutMs)
+{
+    HWND window = FindWindowOf(L"WindowsScreenSaverClass", L"Screen Saver", nullptr, timeoutMs);
+    if (window != nullptr) {
+        // Let WM_CREATE finish and the first frames come.
+        PumpFor(300);
+    }
+    return window;
+}
+
+int Saver::OwnThreads() const
+{
+    using QueryThread = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryThread>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    if (query == nullptr) {
+        return -1;
+    }
+    std::uintptr_t imageStart = 0, imageEnd = 0;
+    HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process.dwProcessId);
+    if (modules != INVALID_HANDLE_VALUE) {
+        MODULEENTRY32W module{};
+        module.dwSize = sizeof module;
+        for (BOOL more = Module32FirstW(modules, &module); more; more = Module32NextW(modules, &module)) {
+            if (_wcsicmp(module.szModule, L"velmora.scr") == 0) {
+                imageStart = reinterpret_cast<std::uintptr_t>(module.modBaseAddr);
+                imageEnd = imageStart + module.modBaseSize;
+            }
+        }
+        CloseHandle(modules);
+    }
+    if (imageStart == 0) {
+        return -1;
+    }
+    int count = 0;
+    HANDLE threads = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(threads, &entry); more; more = Thread32Next(threads, &entry)) {
+        if (entry.th32OwnerProcessID != process.dwProcessId) {
+            continue;
+        }
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+        if (thread == nullptr) {
+            continue;
+        }
+        std::uintptr_t startAddress = 0;
+        constexpr int kThreadQuerySetWin32StartAddress = 9;
+        if (query(thread, kThreadQuerySetWin32StartAddress, &startAddress, sizeof startAddress, nullptr) == 0 &&
+            startAddress >= imageStart && startAddress < imageEnd) {
+            ++count;
+        }
+        CloseHandle(thread);
+    }
+    CloseHandle(threads);
+    return count;
+}
+
+namespace {
+
+BOOL CALLBACK CollectOfClass(HWND window, LPARAM data)
+{
+    auto& found = *reinterpret_cast<std::pair<const wchar_t*, std::vector<HWND>>*>(data);
+    wchar_t className[128] = {};
+    GetClassNameW(window, className, 128);
+    if (std::wcscmp(className, found.first) == 0 && IsWindowVisible(window)) {
+        found.second.push_back(window);
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectStatics(HWND window, LPARAM data)
+{
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (_wcsicmp(className, L"Static") == 0) {
+        reinterpret_cast<std::vector<std::wstring>*>(data)->push_back(WindowText(window));
+    }
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<HWND> WindowsOfClass(const wchar_t* className)
+{
+    std::pair<const wchar_t*, std::vector<HWND>> found{className, {}};
+    EnumWindows(CollectOfClass, reinterpret_cast<LPARAM>(&found));
+    return found.second;
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[512] = {};
+    // Not GetWindowTextW: it would send WM_GETTEXT to another process's window
+    // only when it answers; InternalGetWindowText reads the stored title.
+    InternalGetWindowText(window, text, 512);
+    return text;
+}
+
+std::vector<std::wstring> StaticTexts(HWND dialog)
+{
+    std::vector<std::wstring> texts;
+    EnumChildWindows(dialog, CollectStatics, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+void SetUsePassword(bool on)
+{
+    HKEY desktop = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &desktop,
+                        nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    if (on) {
+        DWORD one = 1;
+        RegSetValueExW(desktop, L"ScreenSaveUsePassword", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one),
+                       sizeof one);
+    } else {
+        RegDeleteValueW(desktop, L"ScreenSaveUsePassword");
+    }
+    RegCloseKey(desktop);
+}
+
+bool OwnPasswordFamily()
+{
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+namespace {
+
+std::uint32_t BigEndian(const unsigned char* p)
+{
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+bool ReadWholeFile(const std::wstring& path, std::vector<unsigned char>& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    LARGE_INTEGER size{};
+    GetFileSizeEx(file, &size);
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    const BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    return ok && read == bytes.size();
+}
+
+int MaskShift(std::uint32_t mask)
+{
+    int shift = 0;
+    while (mask != 0 && (mask & 1u) == 0) {
+        mask >>= 1;
+        ++shift;
+    }
+    return shift;
+}
+
+} // namespace
+
+bool TakeScreenshot(const std::wstring& path, Screenshot& shot, std::string& error)
+{
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName == nullptr) {
+        error = "not under Wine: no xwd";
+        return false;
+    }
+    DeleteFileW(path.c_str());
+    // The file must exist for its Unix name to be known.
+    CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    char* target = unixName(path.c_str());
+    if (target == nullptr) {
+        error = "no Unix name for the screenshot";
+        return false;
+    }
+    std::string command = "/usr/bin/xwd -root -silent -out ";
+    command += target;
+    HeapFree(GetProcessHeap(), 0, target);
+    std::wstring wide(command.begin(), command.end());
+    std::vector<wchar_t> buffer(wide.begin(), wide.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child)) {
+        error = "cannot start xwd";
+        return false;
+    }
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+
+    // A Unix child is not waited for through its handle: the file is complete
+    // once it holds as many bytes as its header announces.
+    std::vector<unsigned char> bytes;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        PumpFor(50);
+        if (ReadWholeFile(path, bytes) && bytes.size() >= 100) {
+            const unsigned char* h = bytes.data();
+            const std::size_t expected = BigEndian(h) + std::size_t(BigEndian(h + 19 * 4)) * 12 +
+                                         std::size_t(BigEndian(h + 12 * 4)) * BigEndian(h + 5 * 4);
+            if (bytes.size() >= expected) {
+                break;
+            }
+        }
+        if (GetTickCount() - start > 15000) {
+            error = "xwd wrote no complete picture";
+            return false;
+        }
+    }
+    const unsigned char* h = bytes.data();
+    const std::uint32_t headerSize = BigEndian(h), width = BigEndian(h + 4 * 4), height = BigEndian(h + 5 * 4);
+    const std::uint32_t byteOrder = BigEndian(h + 7 * 4), bitsPerPixel = BigEndian(h + 11 * 4);
+    const std::uint32_t bytesPerLine = BigEndian(h + 12 * 4), redMask = BigEndian(h + 14 * 4);
+    const std::uint32_t greenMask = BigEndian(h + 15 * 4), blueMask = BigEndian(h + 16 * 4);
+    const std::uint32_t colours = BigEndian(h + 19 * 4);
+    if (bitsPerPixel != 32) {
+        error = "screenshot is not 32 bits per pixel";
+        return false;
+    }
+    const unsigned char* data = h + headerSize + colours * 12;
+    shot.width = static_cast<int>(width);
+    shot.height = static_cast<int>(height);
+    shot.pixels.resize(std::size_t(width) * height);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const unsigned char* p = data + std::size_t(y) * bytesPerLine + x * 4;
+            const std::uint32_t v = byteOrder == 0
+                                        ? (std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | p[1] << 8 | p[0])
+                                        : BigEndian(p);
+            const std::uint32_t r = (v & redMask) >> MaskShift(redMask), g = (v & greenMask) >> MaskShift(greenMask),
+                                b = (v & blueMask) >> MaskShift(blueMask);
+            shot.pixels[std::size_t(y) * width + x] = (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
+        }
+    }
+    return true;
+}
+
+} // namespace velmora_driver

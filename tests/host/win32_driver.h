@@ -1,0 +1,75 @@
+// The Windows test driver's tools: starts velmora.scr as the system does
+// (CreateProcessW with a screen-saver command line), finds its windows, sends
+// them input and messages, and watches how the process ends. Runs under Wine
+// here and unchanged on Windows.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora_driver {
+
+// The directory the driver lives in (velmora.scr and PASSWORD.CPL sit beside it).
+std::wstring OwnDirectory();
+
+class Saver {
+public:
+    // Starts "<dir>\velmora.scr <arguments>" with the current environment.
+    explicit Saver(const std::wstring& arguments);
+    Saver(const Saver&) = delete;
+    Saver& operator=(const Saver&) = delete;
+    // Ends a process that a test left running.
+    ~Saver();
+
+    bool Started() const { return process.hProcess != nullptr; }
+    DWORD ProcessId() const { return process.dwProcessId; }
+    HANDLE Process() const { return process.hProcess; }
+
+    // Waits (pumping this thread's messages) for the process to end; true when
+    // it did within the time, with its exit code in code.
+    bool WaitForExit(DWORD timeoutMs, int& code);
+    bool Running() const;
+
+    // A top-level or child window of this process with the class and title, or null.
+    HWND FindWindowOf(const wchar_t* className, const wchar_t* title, HWND parent = nullptr, DWORD timeoutMs = 10000);
+    // The full-screen saver window, waited for; null when it never came.
+    HWND WaitForSaverWindow(DWORD timeoutMs = 15000);
+
+    // Threads whose start address lies inside velmora.scr's own image: the
+    // main thread and, while the scene runs, the engine's worker.
+    int OwnThreads() const;
+
+private:
+    PROCESS_INFORMATION process{};
+};
+
+// Pumps this thread's messages for the given time.
+void PumpFor(DWORD ms);
+
+// Every visible top-level window of the class, in any process.
+std::vector<HWND> WindowsOfClass(const wchar_t* className);
+
+std::wstring WindowText(HWND window);
+
+// The texts of a dialog's static controls (a message box's text among them).
+std::vector<std::wstring> StaticTexts(HWND dialog);
+
+// Sets or deletes HKCU\Control Panel\Desktop\ScreenSaveUsePassword.
+void SetUsePassword(bool on);
+
+// True when GetVersionExW reports the family that leaves the password to the saver.
+bool OwnPasswordFamily();
+
+// A screenshot of the whole X screen, taken with xwd (Wine starts Unix programs).
+struct Screenshot {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels; // 0xRRGGBB
+    std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+bool TakeScreenshot(const std::wstring& path, Screenshot& shot, std::string& error);
+
+} // namespace velmora_driver

@@ -1,0 +1,142 @@
+// velmora.scr on the family of systems that leave the screen-saver password to
+// the saver (here: Wine set to report that family). The test's PASSWORD.CPL
+// answers as each case tells it and notes every time it is asked.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "win32_driver.h"
+
+using namespace velmora_driver;
+
+namespace {
+
+std::wstring LogPath() { return OwnDirectory() + L"\\password-calls.txt"; }
+
+std::vector<std::string> PasswordCalls()
+{
+    std::vector<std::string> calls;
+    HANDLE file = CreateFileW(LogPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return calls;
+    }
+    char buffer[4096] = {};
+    DWORD read = 0;
+    ReadFile(file, buffer, sizeof buffer - 1, &read, nullptr);
+    CloseHandle(file);
+    std::string text(buffer, read), line;
+    for (char c : text) {
+        if (c == '\n') {
+            calls.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    return calls;
+}
+
+// Sets the password setting and the verifier's answer for the savers this case starts.
+struct PasswordCase : ::testing::Test {
+    void SetUp() override
+    {
+        ASSERT_TRUE(OwnPasswordFamily()) << "the prefix does not report the 9x family";
+        DeleteFileW(LogPath().c_str());
+        SetEnvironmentVariableW(L"VELMORA_TEST_PASSWORD_LOG", LogPath().c_str());
+        SetCursorPos(300, 300);
+    }
+    void TearDown() override
+    {
+        SetUsePassword(false);
+        SetEnvironmentVariableW(L"VELMORA_TEST_PASSWORD", nullptr);
+    }
+    static void Answer(const wchar_t* how) { SetEnvironmentVariableW(L"VELMORA_TEST_PASSWORD", how); }
+};
+
+} // namespace
+
+TEST_F(PasswordCase, WithoutAPasswordAKeyPressClosesWithoutAsking)
+{
+    Saver saver(L"/s");
+    HWND window = saver.WaitForSaverWindow();
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_KEYDOWN, 'A', 0);
+    int code = 99;
+    ASSERT_TRUE(saver.WaitForExit(1000, code));
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(PasswordCalls().empty());
+}
+
+TEST_F(PasswordCase, AnAcceptedPasswordIsAskedOnceAndCloses)
+{
+    SetUsePassword(true);
+    Answer(L"accept");
+    Saver saver(L"/s");
+    HWND window = saver.WaitForSaverWindow();
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_KEYDOWN, 'A', 0);
+    int code = 99;
+    ASSERT_TRUE(saver.WaitForExit(2000, code));
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(PasswordCalls(), std::vector<std::string>{"accept"});
+}
+
+TEST_F(PasswordCase, ARefusalKeepsTheSaverReanchorsAndRefusesAtOnceWithoutAsking)
+{
+    SetUsePassword(true);
+    Answer(L"refuse-once");
+    Saver saver(L"/s");
+    HWND window = saver.WaitForSaverWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(saver.OwnThreads(), 2);
+
+    // The verifier refuses, moves the cursor and presses a key at once: that
+    // second close comes within 200 ms of the check and is refused unasked.
+    PostMessageW(window, WM_KEYDOWN, 'A', 0);
+    PumpFor(700);
+    ASSERT_TRUE(saver.Running()) << "a refused password closed the saver";
+    EXPECT_EQ(PasswordCalls(), std::vector<std::string>{"refuse"});
+    // The scene goes on: the engine's worker runs again.
+    EXPECT_EQ(saver.OwnThreads(), 2);
+
+    // The cursor's new place is the anchor: a move report there does not close.
+    PostMessageW(window, WM_MOUSEMOVE, 0, 0);
+    PumpFor(500);
+    EXPECT_TRUE(saver.Running());
+    EXPECT_EQ(PasswordCalls().size(), 1u);
+
+    // Later, a key press asks again; this time the password is accepted.
+    PostMessageW(window, WM_KEYDOWN, 'B', 0);
+    int code = 99;
+    ASSERT_TRUE(saver.WaitForExit(3000, code));
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(PasswordCalls(), (std::vector<std::string>{"refuse", "accept"}));
+}
+
+TEST_F(PasswordCase, QueryCancelAutoPlayClosesAndAnswersWhetherAPasswordGuardsTheSaver)
+{
+    const UINT query = RegisterWindowMessageW(L"QueryCancelAutoPlay");
+    for (bool guarded : {false, true}) {
+        SetUsePassword(guarded);
+        Answer(L"accept");
+        Saver saver(L"/s");
+        HWND window = saver.WaitForSaverWindow();
+        ASSERT_NE(window, nullptr);
+        DWORD_PTR answer = 7;
+        ASSERT_TRUE(SendMessageTimeoutW(window, query, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+        EXPECT_EQ(answer, guarded ? 1u : 0u);
+        int code = 99;
+        ASSERT_TRUE(saver.WaitForExit(2000, code));
+        EXPECT_EQ(code, 0);
+    }
+}
+
+TEST_F(PasswordCase, ChangePasswordRunsAndEndsWithZero)
+{
+    Saver saver(L"/a 0");
+    int code = 99;
+    ASSERT_TRUE(saver.WaitForExit(10000, code));
+    EXPECT_EQ(code, 0);
+}
