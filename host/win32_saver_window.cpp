@@ -34,7 +34,10 @@ void FillPixelFormatRequest(PIXELFORMATDESCRIPTOR& request)
     request.cColorBits = 24;
     // A preference, not a minimum: whatever ChoosePixelFormat finds is used.
     request.cAlphaBits = 16;
-    request.cDepthBits = 8;
+    // 24, not 8: asked for 8, Mesa (and so Wine) gives a 16-bit depth buffer,
+    // too coarse to keep the rain streaks and drops on the pane in front of the
+    // background just behind it, and the frame then shows no rain at all.
+    request.cDepthBits = 24;
     request.iLayerType = PFD_MAIN_PLANE;
 }
 

@@ -285,7 +285,7 @@ TEST(SaverPicture, ShowsTheBackgroundTheRainAndTheClock)
 {
     Running run;
     ASSERT_NE(run.window, nullptr);
-    PumpFor(1500); // the drops and streaks need a few cycles to appear
+    PumpFor(4000); // the rain needs a few seconds to fill the pane
     Screenshot first, second;
     std::string error;
     if (!TakeScreenshot(OwnDirectory() + L"\\saver-1.xwd", first, error)) {
