@@ -1,5 +1,7 @@
 #include "render/glx_draw_target.h"
 
+#include <GL/gl.h>
+
 #include "render/draw_target.h"
 
 Display* glxDisplay = nullptr;
@@ -8,8 +10,46 @@ GLXContext glxContext = nullptr;
 
 namespace NS_DrawTarget {
 
-void MakeCurrent() { glXMakeCurrent(glxDisplay, glxDrawable, glxContext); }
+namespace {
+// The viewport GL gave the context when it was first made current: the window's
+// size then. An X window can be resized by the user afterwards.
+unsigned viewportWidth = 0;
+unsigned viewportHeight = 0;
 
-void Present() { glXSwapBuffers(glxDisplay, glxDrawable); }
+void FollowDrawableSize()
+{
+    Window root;
+    int x = 0;
+    int y = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    if (XGetGeometry(glxDisplay, glxDrawable, &root, &x, &y, &width, &height, &border, &depth) == 0) {
+        return; // the window is going away; the host ends the engine
+    }
+    if (width != viewportWidth || height != viewportHeight) {
+        viewportWidth = width;
+        viewportHeight = height;
+        // The projection keeps its aspect, so the scene stretches with the window.
+        glViewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+    }
+}
+} // namespace
+
+void MakeCurrent()
+{
+    glXMakeCurrent(glxDisplay, glxDrawable, glxContext);
+    viewportWidth = 0;
+    viewportHeight = 0;
+    FollowDrawableSize();
+}
+
+// The size is checked after the swap, so a resize shows from the next frame on.
+void Present()
+{
+    glXSwapBuffers(glxDisplay, glxDrawable);
+    FollowDrawableSize();
+}
 
 } // namespace NS_DrawTarget

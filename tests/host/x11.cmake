@@ -21,7 +21,7 @@ if(NOT WIN32 AND TARGET velmora)
   gtest_discover_tests(x11_saver_tests
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
-    PROPERTIES LABELS "host;display" RESOURCE_LOCK x11_display TIMEOUT 120)
+    PROPERTIES LABELS "host;display" RESOURCE_LOCK x11_display RUN_SERIAL TRUE TIMEOUT 120)
 endif()
 
 # A measured run, not a test: x11_measure starts a GL program with the swap
