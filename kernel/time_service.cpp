@@ -1,15 +1,10 @@
 #include "kernel/time_service.h"
 
-#include <new>
+#include "kernel/failure.h"
 
 namespace NS_TimeService {
 
-namespace {
-[[noreturn]] void Fail()
-{
-    throw new (std::nothrow) Exception;
-}
-} // namespace
+using NS_Failure::Throw;
 
 TimeService::TimeService()
 {
@@ -18,7 +13,7 @@ TimeService::TimeService()
     mutex = tickEvent ? NS_Platform::NewMutex() : nullptr;
     if (mutex == nullptr) {
         Release(); // a constructor that throws gets no destructor
-        Fail();
+        Throw<Exception>();
     }
     try {
         Start();
@@ -59,7 +54,7 @@ void TimeService::SetPeriod(std::int32_t milliseconds)
 void TimeService::Start()
 {
     if (!NS_Platform::ArmTimer(timer, 0, period, &TimeService::Completion, this)) {
-        Fail();
+        Throw<Exception>();
     }
 }
 

@@ -42,8 +42,17 @@ void Rain::Attach(const NS_ObjectIndex::ObjectIndex& reference)
     streak->brightness = 3.0 * k;
     streak->speed = 20.0 * k;
     streak->length = 6.0 * k;
-    AttachValue(reference, streak);
-    objects.insert(reference);
+    // Into the set first, so that nothing can fail after the value is on the
+    // object; taken out again when attaching fails.
+    const auto placed = objects.insert(reference);
+    try {
+        AttachValue(reference, streak);
+    } catch (...) {
+        if (placed.second) {
+            objects.erase(placed.first);
+        }
+        throw;
+    }
 }
 
 void Rain::Handle(const NS_Events::Event& event)

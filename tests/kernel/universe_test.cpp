@@ -211,21 +211,60 @@ TEST(Universe, TwoUniversesInOneProcessNeverShareAStamp)
     EXPECT_GT(second.CreateObject()->self.stamp, last);
 }
 
-TEST(Universe, TeardownSurvivesAHandlerWhoseDetachThrows)
+TEST(Universe, TeardownSurvivesAThrowingDetachAndAnAttributeWithoutAHandler)
 {
-    ScriptedModel model{{L"Drop"}};
+    ScriptedModel model{{L"Drop", L"Listener"}};
     {
         NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
         auto* drop = model.Handler(L"Drop");
-        const auto ref = universe.CreateObject()->self;
-        drop->Attach(ref);
-        // Take the attribute away behind the handler's back: its Detach will throw.
-        universe.FindObject(ref)->attributes.Remove(L"Drop");
-        auto* object = universe.CreateObject();
-        object->attributes.Add(new NS_Attribute::Attribute(L"Drop"));
-        universe.FindObject(ref)->attributes.Add(new NS_Attribute::Attribute(L"Unknown"));
+        drop->Subscribe(NS_Events::Detached, L"Listener");
+        const auto throwing = universe.CreateObject()->self;
+        drop->Attach(throwing);
+        drop->onDetach = [throwing](ScriptedHandler&, const NS_ObjectIndex::ObjectIndex& gone) {
+            if (gone.stamp == throwing.stamp) {
+                throw new NS_AttributeHandler::Exception;
+            }
+        };
+        // An attribute whose name no handler bears: GetHandler throws for it.
+        universe.CreateObject()->attributes.Add(new NS_Attribute::Attribute(L"Unknown"));
+        drop->Attach(universe.CreateObject()->self);
+        universe.DispatchEvents();
+        model.journal->entries.clear();
     }
-    EXPECT_EQ(model.journal->destroyed.size(), 1u);
+    // Both Detach calls happened and were heard, the throwing one included.
+    EXPECT_EQ(model.journal->Count(NS_Events::Detached), 2u);
+    EXPECT_EQ(model.journal->destroyed.size(), 2u);
+}
+
+TEST(Universe, TeardownWalksByReferenceWhileDetachDestroysAndCreatesObjects)
+{
+    ScriptedModel model{{L"Drop", L"Listener"}};
+    {
+        NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
+        auto* drop = model.Handler(L"Drop");
+        drop->Subscribe(NS_Events::Attached | NS_Events::Detached, L"Listener");
+        const auto first = universe.CreateObject()->self;
+        const auto second = universe.CreateObject()->self;
+        drop->Attach(first);
+        drop->Attach(second);
+        // Detaching the first destroys the second, which teardown then finds gone.
+        drop->onDetach = [first, second](ScriptedHandler& self, const NS_ObjectIndex::ObjectIndex& gone) {
+            if (gone.stamp == first.stamp) {
+                self.Universe()->DestroyObject(second);
+            }
+        };
+        // Hearing a Detached, the listener makes one more object: it is detached too.
+        model.Handler(L"Listener")->onEvent = [drop](ScriptedHandler& self, const NS_Events::Event& e) {
+            if (e.kind == NS_Events::Detached && self.journal->Count(NS_Events::Detached) == 1) {
+                drop->Attach(self.Universe()->CreateObject()->self);
+            }
+        };
+        universe.DispatchEvents();
+        model.journal->entries.clear();
+    }
+    EXPECT_EQ(model.journal->Count(NS_Events::Attached), 1u);
+    EXPECT_EQ(model.journal->Count(NS_Events::Detached), 3u);
+    EXPECT_EQ(model.journal->destroyed.size(), 2u);
 }
 
 TEST(Universe, DestroyObjectAcceptsTheObjectsOwnReference)
