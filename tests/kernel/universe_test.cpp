@@ -61,6 +61,22 @@ TEST(Universe, DuplicateHandlerNamesFailConstructionWithoutLeaking)
 TEST(Universe, CycleSendsTickThenRenderToEveryHandlerInNameOrder)
 {
     ScriptedModel model{SceneNames()};
+    // What the first handler sees at its Tick: the cycle's time already, and the
+    // Ticks still queued for the others, "ObjectIndex" among them.
+    FILETIME timeAtFirstTick{};
+    std::vector<std::wstring> queuedAtFirstTick;
+    model.configure = [&](ScriptedHandler& h) {
+        if (h.GetName() == L"Drop") {
+            h.onEvent = [&](ScriptedHandler& self, const NS_Events::Event& e) {
+                if (e.kind == NS_Events::Tick) {
+                    timeAtFirstTick = self.Universe()->GetTime();
+                    for (const auto& queued : *self.Universe()->GetEventQueue()) {
+                        queuedAtFirstTick.push_back(queued.target);
+                    }
+                }
+            };
+        }
+    };
     NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
     universe.InitHandlers();
     EXPECT_EQ(model.journal->inits, (std::vector<std::wstring>{L"Drop", L"DropsManager", L"Loader", L"Rain"}));
@@ -76,8 +92,9 @@ TEST(Universe, CycleSendsTickThenRenderToEveryHandlerInNameOrder)
         EXPECT_EQ(seen[i].stamp, 0);
         EXPECT_TRUE(seen[i].source.empty());
     }
-    EXPECT_EQ(universe.GetTime().dwLowDateTime, kSomeTime.dwLowDateTime);
-    EXPECT_EQ(universe.GetTime().dwHighDateTime, kSomeTime.dwHighDateTime);
+    EXPECT_EQ(timeAtFirstTick.dwLowDateTime, kSomeTime.dwLowDateTime);
+    EXPECT_EQ(timeAtFirstTick.dwHighDateTime, kSomeTime.dwHighDateTime);
+    EXPECT_EQ(queuedAtFirstTick, (std::vector<std::wstring>{L"DropsManager", L"Loader", L"ObjectIndex", L"Rain"}));
     EXPECT_TRUE(universe.GetEventQueue()->empty());
 }
 
