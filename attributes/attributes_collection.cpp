@@ -43,8 +43,7 @@ AttributesCollectionElement* AttributesCollection::Find(const std::wstring& name
 
 void AttributesCollection::GetAll(std::vector<AttributesCollectionElement*>& list) const
 {
-    // Dropping the old storage first keeps a stale snapshot from outliving the call.
-    std::vector<AttributesCollectionElement*>().swap(list);
+    list.clear();
     list.reserve(elements.size());
     for (const auto& entry : elements) {
         list.push_back(entry.second);

@@ -25,7 +25,7 @@ TimeService::TimeService()
 
 TimeService::~TimeService()
 {
-    NS_Platform::RunQueuedCompletions();
+    NS_Platform::RunQueuedRoutines();
     Release();
 }
 
@@ -53,7 +53,7 @@ void TimeService::SetPeriod(std::int32_t milliseconds)
 
 void TimeService::Start()
 {
-    if (!NS_Platform::ArmTimer(timer, 0, period, &TimeService::Completion, this)) {
+    if (!NS_Platform::ArmTimer(timer, 0, period, &TimeService::OnExpiry, this)) {
         Throw<Exception>();
     }
 }
@@ -66,7 +66,7 @@ FILETIME TimeService::ReadTime()
     return copy;
 }
 
-void TimeService::Completion(void* argument, std::uint32_t lowTime, std::uint32_t highTime)
+void TimeService::OnExpiry(void* argument, std::uint32_t lowTime, std::uint32_t highTime)
 {
     auto* self = static_cast<TimeService*>(argument);
     NS_Platform::LockMutex(self->mutex);

@@ -26,7 +26,7 @@ TEST(TimeService, ExpiresOnceAtOnceAfterConstruction)
 {
     NS_TimeService::TimeService service;
     const auto start = Clock::now();
-    EXPECT_EQ(NS_Platform::WaitForEvent(service.tickEvent, NS_Platform::kInfinite, true), WaitResult::Completion);
+    EXPECT_EQ(NS_Platform::WaitForEvent(service.tickEvent, NS_Platform::kInfinite, true), WaitResult::RoutinesRan);
     EXPECT_EQ(NS_Platform::WaitForEvent(service.tickEvent, 0, false), WaitResult::Signalled);
     EXPECT_LT(Clock::now() - start, 500ms);
     EXPECT_EQ(NS_Platform::WaitForEvent(service.tickEvent, 150, true), WaitResult::TimedOut);
@@ -159,7 +159,7 @@ TEST(PlatformTimer, CompletionRunsOnTheArmingThreadOnlyInsideItsAlertableWaits)
     EXPECT_EQ(seen.runs, 0); // due, but this thread has not waited alertably yet
     EXPECT_EQ(NS_Platform::WaitForEvent(event, 0, false), WaitResult::TimedOut);
     EXPECT_EQ(seen.runs, 0);
-    EXPECT_EQ(NS_Platform::WaitForEvent(event, 1000, true), WaitResult::Completion);
+    EXPECT_EQ(NS_Platform::WaitForEvent(event, 1000, true), WaitResult::RoutinesRan);
     EXPECT_EQ(seen.runs, 1);
     EXPECT_EQ(seen.thread, std::this_thread::get_id());
     NS_Platform::CloseTimer(timer);

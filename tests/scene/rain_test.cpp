@@ -88,10 +88,12 @@ TEST_F(RainTest, With195StreaksOneTickBringsExactlyFiveAndWith200None)
 TEST_F(RainTest, ANewStreakIsFirstSeenOneStepBelowTheTop)
 {
     RainHandler().SetAngle(0.25);
-    SeedRandom(4242);
+    // Seed 106: the first streak's factor draw is one where 1 / (400 r + 17)
+    // would round differently from 1 / ((400 r + 7) + 10).
+    SeedRandom(106);
     Cycle();
     ASSERT_EQ(RainHandler().streaks.size(), 20u);
-    SeedRandom(4242);
+    SeedRandom(106);
     const std::vector<double> r = PeekDraws(2);
     const Rain_value first = StreakAt(*RainHandler().streaks.begin());
     const Rain& rain = RainHandler();
@@ -99,7 +101,7 @@ TEST_F(RainTest, ANewStreakIsFirstSeenOneStepBelowTheTop)
     const double k = 1.0 / ((400.0 * r[1] + 7.0) + 10.0);
     EXPECT_EQ(first.speed, 20.0 * k);
     // Every streak's look and pace, from its own two draws, to the last bit.
-    SeedRandom(4242);
+    SeedRandom(106);
     const std::vector<double> all = PeekDraws(40);
     std::size_t i = 0;
     for (const auto& reference : rain.streaks) {
