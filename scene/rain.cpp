@@ -1,6 +1,7 @@
 #include "scene/rain.h"
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "kernel/object.h"
@@ -32,7 +33,7 @@ void Rain::SetAngle(double slant)
 
 void Rain::Attach(const NS_ObjectIndex::ObjectIndex& reference)
 {
-    auto* streak = new Rain_value;
+    auto streak = std::make_unique<Rain_value>();
     const double x = xMin + RandomUnit() * (xMax - xMin);
     streak->start = Vector2(x, 1.0);
     streak->end = Vector2(x, 1.0);
@@ -46,7 +47,7 @@ void Rain::Attach(const NS_ObjectIndex::ObjectIndex& reference)
     // object; taken out again when attaching fails.
     const auto placed = objects.insert(reference);
     try {
-        AttachValue(reference, streak);
+        AttachValue(reference, streak.release());
     } catch (...) {
         if (placed.second) {
             objects.erase(placed.first);

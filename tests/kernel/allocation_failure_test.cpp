@@ -1,130 +1,19 @@
-// Every allocation of a small scene made to fail in turn. This executable
-// replaces the global allocation functions: the N-th allocation after arming
-// fails, and each block remembers whether it was made while armed, so that the
-// blocks a run leaves behind can be counted (the sanitizer preset also reports
-// them, and any overflow).
+// Every allocation of a small scene made to fail in turn, with the failing
+// allocator of tests/support (the sanitizer preset also reports leaks and
+// overflows).
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 
 #include "kernel/failure.h"
 #include "kernel/object.h"
 #include "kernel/universe.h"
+#include "tests/support/failing_allocator.h"
 #include "tests/support/scripted_model.h"
 
 using velmora_test::ScriptedHandler;
 using velmora_test::ScriptedModel;
-
-namespace {
-
-constexpr std::size_t kHeader = 16; // keeps the block's alignment
-constexpr std::uint32_t kTracked = 0x7A11C0DEu;
-
-std::atomic<bool> armed{false};
-std::atomic<bool> failAll{false};
-std::atomic<long> countdown{0};   // fail when it reaches 0
-std::atomic<long> allocations{0}; // made while armed
-std::atomic<long> outstanding{0}; // made while armed and not yet freed
-
-void* Allocate(std::size_t size) noexcept
-{
-    const bool track = armed.load(std::memory_order_relaxed);
-    if (track) {
-        if (failAll.load(std::memory_order_relaxed) || countdown.fetch_sub(1, std::memory_order_relaxed) == 1) {
-            return nullptr;
-        }
-        allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
-    if (block == nullptr) {
-        return nullptr;
-    }
-    const std::uint32_t tag = track ? kTracked : 0u;
-    std::memcpy(block, &tag, sizeof tag);
-    if (track) {
-        outstanding.fetch_add(1, std::memory_order_relaxed);
-    }
-    return block + kHeader;
-}
-
-void Release(void* pointer) noexcept
-{
-    if (pointer == nullptr) {
-        return;
-    }
-    unsigned char* block = static_cast<unsigned char*>(pointer) - kHeader;
-    std::uint32_t tag = 0;
-    std::memcpy(&tag, block, sizeof tag);
-    if (tag == kTracked) {
-        outstanding.fetch_sub(1, std::memory_order_relaxed);
-    }
-    std::free(block);
-}
-
-// Fails the n-th allocation from now (0: none) and counts from zero.
-void Arm(long n)
-{
-    countdown = n == 0 ? -1 : n;
-    allocations = 0;
-    outstanding = 0;
-    armed = true;
-}
-
-void Disarm()
-{
-    armed = false;
-    failAll = false;
-}
-
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    void* pointer = Allocate(size);
-    if (pointer == nullptr) {
-        throw std::bad_alloc();
-    }
-    return pointer;
-}
-void* operator new[](std::size_t size)
-{
-    return operator new(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    return Allocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
-{
-    return Allocate(size);
-}
-void operator delete(void* pointer) noexcept
-{
-    Release(pointer);
-}
-void operator delete[](void* pointer) noexcept
-{
-    Release(pointer);
-}
-void operator delete(void* pointer, std::size_t) noexcept
-{
-    Release(pointer);
-}
-void operator delete[](void* pointer, std::size_t) noexcept
-{
-    Release(pointer);
-}
-void operator delete(void* pointer, const std::nothrow_t&) noexcept
-{
-    Release(pointer);
-}
-void operator delete[](void* pointer, const std::nothrow_t&) noexcept
-{
-    Release(pointer);
-}
+using namespace velmora_test::failing_allocator;
 
 namespace {
 
@@ -187,13 +76,13 @@ std::string RunArmed(long n)
 TEST(AllocationFailure, EveryFailedAllocationOfASmallSceneIsSurvivedWithoutALeak)
 {
     ASSERT_EQ(RunArmed(0), "");
-    const long total = allocations.load();
+    const long total = Allocations();
     ASSERT_GT(total, 200);
-    ASSERT_EQ(outstanding.load(), 0);
+    ASSERT_EQ(Outstanding(), 0);
     for (long n = 1; n <= total; ++n) {
         const std::string unexpected = RunArmed(n);
         ASSERT_EQ(unexpected, "") << "allocation " << n << " of " << total;
-        ASSERT_EQ(outstanding.load(), 0) << "blocks left after failing allocation " << n << " of " << total;
+        ASSERT_EQ(Outstanding(), 0) << "blocks left after failing allocation " << n << " of " << total;
     }
     std::printf("failed each of %ld allocations in turn\n", total);
 }
@@ -229,7 +118,7 @@ TEST(AllocationFailure, AFailureIsPutIntoWordsWithNoMemoryToSpare)
         failure = std::current_exception();
     }
     Arm(0);
-    failAll = true;
+    FailAll();
     NS_Failure::DescribeInto(failure, words, sizeof words);
     Disarm();
     EXPECT_NE(std::string(words).find("handler"), std::string::npos);
