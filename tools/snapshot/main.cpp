@@ -17,13 +17,21 @@ public:
     void operator()(long done, long all)
     {
         const auto now = std::chrono::steady_clock::now();
+        if (done == 1) {
+            // Timed from the first frame: the cycles before it draw nothing that is kept.
+            first = now;
+        }
         if (done < all && now - shown < std::chrono::milliseconds(200)) {
             return;
         }
         shown = now;
-        const double spent = std::chrono::duration<double>(now - started).count();
-        const long left = static_cast<long>(spent / static_cast<double>(done) * static_cast<double>(all - done) + 0.5);
-        std::fprintf(stderr, "\rframe %ld/%ld, %ld:%02ld left ", done, all, left / 60, left % 60);
+        const double perFrame = done > 1 ? std::chrono::duration<double>(now - first).count() / (done - 1) : 0.0;
+        const long left = static_cast<long>(perFrame * static_cast<double>(all - done) + 0.5);
+        if (done > 1) {
+            std::fprintf(stderr, "\rframe %ld/%ld, %ld:%02ld left ", done, all, left / 60, left % 60);
+        } else {
+            std::fprintf(stderr, "\rframe %ld/%ld ", done, all);
+        }
         if (done == all) {
             std::fputc('\n', stderr);
         }
@@ -31,7 +39,7 @@ public:
     }
 
 private:
-    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point first{};
     std::chrono::steady_clock::time_point shown{};
 };
 
@@ -42,7 +50,7 @@ int main(int argc, char** argv)
     SnapshotOptions options;
     const std::string problem = ParseSnapshotOptions(std::vector<std::string>(argv + 1, argv + argc), options);
     if (!problem.empty()) {
-        std::fprintf(stderr, "velmora-snapshot: %s\n%s", problem.c_str(), SnapshotUsage().c_str());
+        std::fprintf(stderr, "velmora-snapshot: %s (--help lists the options)\n", problem.c_str());
         return 2;
     }
     if (options.help) {

@@ -162,5 +162,7 @@ std::string SnapshotUsage()
            "  --frames N     record N frames (1 to 100000; more than one needs a .webp file)\n"
            "  --every K      keep one cycle in K: each frame lasts K x 30 ms (default 1)\n"
            "  FILE           where to write: .png or .webp (default velmora.png, or velmora.webp\n"
-           "                 for a recording)\n";
+           "                 for a recording)\n"
+           "A recording shows its progress when standard error is a terminal.\n"
+           "Exit status: 0 written; 1 the file could not be drawn or written; 2 a bad command line.\n";
 }
