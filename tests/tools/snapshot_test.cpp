@@ -173,6 +173,18 @@ TEST_F(SnapshotFile, RecordingGivesTheAskedFramesAndTheSameBytesForTheSameOption
     }
 }
 
+TEST(SnapshotClock, AdvancesWithTheCyclesInWholeSecondsAndIntoTheNextDay)
+{
+    const auto same = [](NS_LocalTime::Reading a, NS_LocalTime::Reading b) {
+        return a.hours == b.hours && a.minutes == b.minutes && a.seconds == b.seconds;
+    };
+    EXPECT_TRUE(same(ClockAfter({10, 9, 0}, 33), {10, 9, 0})); // 990 ms
+    EXPECT_TRUE(same(ClockAfter({10, 9, 0}, 34), {10, 9, 1}));
+    EXPECT_TRUE(same(ClockAfter({10, 59, 30}, 1000), {11, 0, 0}));
+    EXPECT_TRUE(same(ClockAfter({23, 59, 59}, 34), {0, 0, 0}));
+    EXPECT_TRUE(same(ClockAfter({0, 0, 0}, 2880000), {0, 0, 0})); // a day
+}
+
 TEST_F(SnapshotFile, UnwritablePathFailsBeforeAnythingIsDrawn)
 {
     SnapshotOptions options = SmallRecording(PathOf("missing/clip.webp"));

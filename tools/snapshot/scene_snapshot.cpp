@@ -58,7 +58,6 @@ std::string Render(const SnapshotOptions& options, const SnapshotProgress& progr
 
     const NS_LocalTime::Reading start =
         options.timeFixed ? NS_LocalTime::Reading{options.hours, options.minutes, 0} : NS_LocalTime::SystemLocalTime();
-    const long startSecond = (start.hours * 60L + start.minutes) * 60L + start.seconds;
     RealTimeAgain releaseTime;
 
     std::unique_ptr<WebPRecording> recording;
@@ -75,10 +74,7 @@ std::string Render(const SnapshotOptions& options, const SnapshotProgress& progr
         universe.InitHandlers();
         for (long cycle = 1; cycle <= lastCycle; ++cycle) {
             const long sinceFirst = cycle - options.cycles;
-            const long elapsedSeconds = sinceFirst > 0 ? sinceFirst * kCycleMilliseconds / 1000 : 0;
-            const long second = (startSecond + elapsedSeconds) % kSecondsADay;
-            NS_LocalTime::FixTime(
-                {static_cast<int>(second / 3600), static_cast<int>(second / 60 % 60), static_cast<int>(second % 60)});
+            NS_LocalTime::FixTime(ClockAfter(start, sinceFirst > 0 ? sinceFirst : 0));
             universe.RunCycle(CycleTime(cycle));
             if (sinceFirst < 0 || sinceFirst % options.every != 0) {
                 continue;
@@ -104,6 +100,13 @@ std::string Render(const SnapshotOptions& options, const SnapshotProgress& progr
 }
 
 } // namespace
+
+NS_LocalTime::Reading ClockAfter(const NS_LocalTime::Reading& first, long cycles)
+{
+    const long start = (first.hours * 60L + first.minutes) * 60L + first.seconds;
+    const long second = (start + cycles * kCycleMilliseconds / 1000) % kSecondsADay;
+    return {static_cast<int>(second / 3600), static_cast<int>(second / 60 % 60), static_cast<int>(second % 60)};
+}
 
 std::string WriteSnapshot(const SnapshotOptions& options, const SnapshotProgress& progress)
 {

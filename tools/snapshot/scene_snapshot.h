@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "render/local_time.h"
 #include "tools/snapshot/snapshot_options.h"
 
 // Told after each frame is written into the file's encoder.
@@ -16,3 +17,7 @@ using SnapshotProgress = std::function<void(long framesDone, long framesInAll)>;
 // cycle from there. Returns an empty string on success, else one line saying
 // what went wrong; a path that cannot be written is found before any drawing.
 std::string WriteSnapshot(const SnapshotOptions& options, const SnapshotProgress& progress = {});
+
+// What the clock shows `cycles` cycles of 30 ms after it showed `first`, in
+// whole seconds as the saver reads the time, past midnight into the next day.
+NS_LocalTime::Reading ClockAfter(const NS_LocalTime::Reading& first, long cycles);
