@@ -33,10 +33,12 @@ public:
     bool WaitForExit(DWORD timeoutMs, int& code);
     bool Running() const;
 
-    // A top-level or child window of this process with the class and title, or null.
-    HWND FindWindowOf(const wchar_t* className, const wchar_t* title, HWND parent = nullptr, DWORD timeoutMs = 10000);
+    // A visible top-level or child window of this process with the class and
+    // title, or null. The time-outs are bounds for a busy machine: the waits
+    // end as soon as the window is there.
+    HWND FindWindowOf(const wchar_t* className, const wchar_t* title, HWND parent = nullptr, DWORD timeoutMs = 60000);
     // The full-screen saver window, waited for; null when it never came.
-    HWND WaitForSaverWindow(DWORD timeoutMs = 15000);
+    HWND WaitForSaverWindow(DWORD timeoutMs = 60000);
 
     // Threads whose start address lies inside velmora.scr's own image: the
     // main thread and, while the scene runs, the engine's worker.

@@ -64,7 +64,7 @@ TEST_F(PasswordCase, WithoutAPasswordAKeyPressClosesWithoutAsking)
     ASSERT_NE(window, nullptr);
     PostMessageW(window, WM_KEYDOWN, 'A', 0);
     int code = 99;
-    ASSERT_TRUE(saver.WaitForExit(1000, code));
+    ASSERT_TRUE(saver.WaitForExit(10000, code));
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(PasswordCalls().empty());
 }
@@ -78,7 +78,7 @@ TEST_F(PasswordCase, AnAcceptedPasswordIsAskedOnceAndCloses)
     ASSERT_NE(window, nullptr);
     PostMessageW(window, WM_KEYDOWN, 'A', 0);
     int code = 99;
-    ASSERT_TRUE(saver.WaitForExit(2000, code));
+    ASSERT_TRUE(saver.WaitForExit(10000, code));
     EXPECT_EQ(code, 0);
     EXPECT_EQ(PasswordCalls(), std::vector<std::string>{"accept"});
 }
@@ -110,7 +110,7 @@ TEST_F(PasswordCase, ARefusalKeepsTheSaverReanchorsAndRefusesAtOnceWithoutAsking
     // Later, a key press asks again; this time the password is accepted.
     PostMessageW(window, WM_KEYDOWN, 'B', 0);
     int code = 99;
-    ASSERT_TRUE(saver.WaitForExit(3000, code));
+    ASSERT_TRUE(saver.WaitForExit(10000, code));
     EXPECT_EQ(code, 0);
     EXPECT_EQ(PasswordCalls(), (std::vector<std::string>{"refuse", "accept"}));
 }
@@ -128,7 +128,7 @@ TEST_F(PasswordCase, QueryCancelAutoPlayClosesAndAnswersWhetherAPasswordGuardsTh
         ASSERT_TRUE(SendMessageTimeoutW(window, query, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
         EXPECT_EQ(answer, guarded ? 1u : 0u);
         int code = 99;
-        ASSERT_TRUE(saver.WaitForExit(2000, code));
+        ASSERT_TRUE(saver.WaitForExit(10000, code));
         EXPECT_EQ(code, 0);
     }
 }

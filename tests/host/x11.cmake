@@ -21,7 +21,7 @@ if(NOT WIN32 AND TARGET velmora)
   target_include_directories(x11_saver_tests PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(x11_saver_tests PRIVATE VELMORA_BINARY="$<TARGET_FILE:velmora>")
   add_dependencies(x11_saver_tests velmora)
-  velmora_discover_tests(x11_saver_tests LABELS host display PROPERTIES TIMEOUT 120)
+  velmora_discover_tests(x11_saver_tests LABELS host display PROPERTIES TIMEOUT 300)
 endif()
 
 # A measured run, not a test: x11_measure starts a GL program with the swap
