@@ -57,6 +57,18 @@ void PumpFor(DWORD ms)
     }
 }
 
+bool PumpUntil(const std::function<bool()>& done, DWORD boundMs)
+{
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= boundMs) {
+            return false;
+        }
+        PumpFor(50);
+    }
+    return true;
+}
+
 bool Saver::WaitForExit(DWORD timeoutMs, int& code)
 {
     const DWORD start = GetTickCount();

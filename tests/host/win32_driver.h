@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ private:
 
 // Pumps this thread's messages for the given time.
 void PumpFor(DWORD ms);
+
+// Pumps this thread's messages until `done` holds or the bound passes; whether it held.
+bool PumpUntil(const std::function<bool()>& done, DWORD boundMs = 60000);
 
 // Every visible top-level window of the class, in any process.
 std::vector<HWND> WindowsOfClass(const wchar_t* className);
