@@ -4,7 +4,7 @@
 #include <png.h>
 #include <webp/demux.h>
 
-#include <cstdio>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +12,7 @@
 
 #include "render/png_image.h"
 #include "render/still_scene.h"
+#include "support/posix_child_process.h"
 #include "tools/snapshot/scene_snapshot.h"
 
 using velmora_render_test::Frame;
@@ -195,23 +196,25 @@ TEST_F(SnapshotFile, UnwritablePathFailsBeforeAnythingIsDrawn)
 }
 
 // The clip that `make run` records where there is no display, through the same
-// script, with the tool of this build.
+// script, with the tool of this build and no DISPLAY in its environment.
 TEST_F(SnapshotFile, RunWithoutADisplayRecordsAPlayableClipAndSaysWhere)
 {
     const std::string clip = PathOf("build/velmora.webp");
-    const std::string command = std::string("env -u DISPLAY ") + VELMORA_SOURCE_DIR + "/scripts/record-clip " +
-                                VELMORA_SNAPSHOT_TOOL + " " + clip + " 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string said;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        said += buffer;
-    }
-    const int status = pclose(pipe);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << said;
-    EXPECT_NE(said.find(clip), std::string::npos) << said;
-    EXPECT_NE(said.find("velmora --window"), std::string::npos) << said;
+    const char* path = std::getenv("PATH");
+    velmora_test::ChildProcess::Streams streams;
+    streams.output = PathOf("said.txt");
+    streams.errors = PathOf("complained.txt");
+    velmora_test::ChildProcess run(
+        {std::string(VELMORA_SOURCE_DIR) + "/scripts/record-clip", VELMORA_SNAPSHOT_TOOL, clip},
+        {std::string("PATH=") + (path != nullptr ? path : "/usr/bin:/bin")}, streams);
+    ASSERT_TRUE(run.Started());
+    const std::optional<int> exit = run.WaitExit(std::chrono::minutes(4));
+    const std::vector<std::uint8_t> said = ReadBytes(streams.output);
+    const std::string saying(said.begin(), said.end());
+    const std::vector<std::uint8_t> complaint = ReadBytes(streams.errors);
+    ASSERT_EQ(exit, std::optional<int>(0)) << saying << std::string(complaint.begin(), complaint.end());
+    EXPECT_NE(saying.find(clip), std::string::npos) << saying;
+    EXPECT_NE(saying.find("velmora --window"), std::string::npos) << saying;
 
     const Decoded recording = Decode(ReadBytes(clip));
     EXPECT_EQ(recording.width, 640);
