@@ -90,6 +90,7 @@ echo "--- silent install"
 install
 cmp -s "$scr" "$system32/velmora.scr" || fail "velmora.scr is not in the 64-bit system folder"
 [ ! -e "$syswow64/velmora.scr" ] || fail "velmora.scr went to the 32-bit system folder"
+strings -el "$system32/velmora.scr" | grep -qx "$version.0" || fail "velmora.scr's version resource does not say $version.0"
 expect_value "$uninstall_key" DisplayName "The Velmora"
 expect_value "$uninstall_key" DisplayVersion "$version"
 expect_value "$uninstall_key" Publisher "The Velmora developers"
