@@ -98,6 +98,7 @@ expect_value "$uninstall_key" DisplayIcon 'C:\windows\system32\velmora.scr,0'
 expect_value "$uninstall_key" UninstallString '"C:\Program Files\The Velmora\uninstall.exe"'
 size=$(value "$uninstall_key" EstimatedSize) || size=0
 [ $((size)) -ge $(($(stat -c %s "$scr") / 1024)) ] || fail "EstimatedSize $size KiB is less than velmora.scr"
+echo "installed: velmora.scr $(stat -c %s "$system32/velmora.scr") bytes, uninstall.exe $(stat -c %s "$instdir/uninstall.exe") bytes; EstimatedSize $((size)) KiB"
 expect_value "$desktop_key" SCRNSAVE.EXE 'C:\windows\system32\velmora.scr'
 expect_value "$desktop_key" ScreenSaveActive 1
 
