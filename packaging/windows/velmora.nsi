@@ -59,7 +59,6 @@ VIAddVersionKey LegalCopyright "${PUBLISHER}"
 !insertmacro MUI_LANGUAGE English
 
 Function .onInit
-  SetShellVarContext all
   UserInfo::GetAccountType
   Pop $0
   ${If} $0 != "Admin"
@@ -125,7 +124,6 @@ Section "Make it the current screen saver" SectionCurrent
 SectionEnd
 
 Section "Uninstall"
-  SetShellVarContext all
   Delete /REBOOTOK "$SYSDIR\velmora.scr"
 
   ; Another saver chosen since stays chosen.
