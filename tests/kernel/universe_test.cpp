@@ -234,6 +234,7 @@ TEST(Universe, TeardownSurvivesAThrowingDetachAndAnAttributeWithoutAHandler)
     {
         NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
         auto* drop = model.Handler(L"Drop");
+        ASSERT_NE(drop, nullptr);
         drop->Subscribe(NS_Events::Detached, L"Listener");
         const auto throwing = universe.CreateObject()->self;
         drop->Attach(throwing);
@@ -259,6 +260,7 @@ TEST(Universe, TeardownWalksByReferenceWhileDetachDestroysAndCreatesObjects)
     {
         NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
         auto* drop = model.Handler(L"Drop");
+        ASSERT_NE(drop, nullptr);
         drop->Subscribe(NS_Events::Attached | NS_Events::Detached, L"Listener");
         const auto first = universe.CreateObject()->self;
         const auto second = universe.CreateObject()->self;
@@ -271,7 +273,9 @@ TEST(Universe, TeardownWalksByReferenceWhileDetachDestroysAndCreatesObjects)
             }
         };
         // Hearing a Detached, the listener makes one more object: it is detached too.
-        model.Handler(L"Listener")->onEvent = [drop](ScriptedHandler& self, const NS_Events::Event& e) {
+        ScriptedHandler* listener = model.Handler(L"Listener");
+        ASSERT_NE(listener, nullptr);
+        listener->onEvent = [drop](ScriptedHandler& self, const NS_Events::Event& e) {
             if (e.kind == NS_Events::Detached && self.journal->Count(NS_Events::Detached) == 1) {
                 drop->Attach(self.Universe()->CreateObject()->self);
             }
