@@ -72,6 +72,13 @@ void MakeInstalledCurrent()
                       installed->width, installed->height);
 }
 
+void ReleaseCurrent()
+{
+    if (OSMesaGetCurrentContext() != nullptr) {
+        OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
+    }
+}
+
 void PresentInstalled()
 {
     if (installed == nullptr) {
@@ -86,6 +93,8 @@ void PresentInstalled()
 namespace NS_DrawTarget {
 
 void MakeCurrent() { NS_OSMesaTarget::MakeInstalledCurrent(); }
+
+void Release() { NS_OSMesaTarget::ReleaseCurrent(); }
 
 void Present() { NS_OSMesaTarget::PresentInstalled(); }
 
