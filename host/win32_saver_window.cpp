@@ -236,7 +236,10 @@ LRESULT SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-RenderContextCount RenderContextsSoFar() { return contexts; }
+RenderContextCount RenderContextsSoFar()
+{
+    return contexts;
+}
 
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {

@@ -23,7 +23,10 @@ void InitialModel::CreateHandlers(std::list<NS_AttributeHandler::AttributeHandle
     out.push_back(new Rain(universe));
 }
 
-void InitialModel::WorkerStopping() noexcept { NS_DrawTarget::Release(); }
+void InitialModel::WorkerStopping() noexcept
+{
+    NS_DrawTarget::Release();
+}
 
 void StartEngineWith(NS_InitialModel::InitialModel& model)
 {
@@ -34,7 +37,10 @@ void StartEngineWith(NS_InitialModel::InitialModel& model)
     currentUniverse = new (std::nothrow) NS_Universe::Universe(&model);
 }
 
-void StartEngine() { StartEngineWith(*engineModel); }
+void StartEngine()
+{
+    StartEngineWith(*engineModel);
+}
 
 void StopEngine()
 {

@@ -97,7 +97,10 @@ bool Saver::WaitForExit(DWORD timeoutMs, int& code)
     }
 }
 
-bool Saver::Running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+bool Saver::Running() const
+{
+    return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
+}
 
 namespace {
 
@@ -394,7 +397,6 @@ bool TakeScreenshot(const std::wstring& path, Screenshot& shot, std::string& err
     return true;
 }
 
-
 namespace {
 std::string FirstLineOf(const std::wstring& path)
 {
@@ -430,7 +432,10 @@ TestBuildRun::~TestBuildRun()
     SetEnvironmentVariableW(L"VELMORA_TEST_CONTEXT_LOG", nullptr);
 }
 
-std::string TestBuildRun::Contexts() const { return FirstLineOf(contextLog); }
+std::string TestBuildRun::Contexts() const
+{
+    return FirstLineOf(contextLog);
+}
 
 long long TestBuildRun::FailedAt() const
 {
