@@ -60,6 +60,7 @@ Universe::Universe(NS_InitialModel::InitialModel* model, Unpaced)
 
 void Universe::Build(NS_InitialModel::InitialModel* model)
 {
+    initialModel = model;
     {
         auto system = std::make_unique<NS_SystemHandler::SystemHandler>(this);
         handlers.Add(system.get());
@@ -290,7 +291,9 @@ void Universe::RunWorker() noexcept
         events.clear();
         workerFailed.store(true, std::memory_order_release);
     }
-    // The last thing the worker does, after a normal stop and after a failure.
+    // The last things the worker does, after a normal stop and after a failure:
+    // the model lets go of what it holds on this thread, then the stop is told.
+    initialModel->WorkerStopping();
     NS_Platform::SignalEvent(stoppedEvent);
 }
 

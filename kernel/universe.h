@@ -78,6 +78,7 @@ private:
     void RunWorker() noexcept;
     void RunPaced();
 
+    NS_InitialModel::InitialModel* initialModel = nullptr; // outlives the universe
     NS_ObjectsCollection::ObjectsCollection objects;
     NS_HandlersCollection::HandlersCollection handlers;
     NS_Events::EventQueue events;

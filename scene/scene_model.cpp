@@ -3,12 +3,14 @@
 #include <new>
 
 #include "kernel/universe.h"
+#include "render/draw_target.h"
 #include "render/loader.h"
 #include "scene/drop.h"
 #include "scene/drops_manager.h"
 #include "scene/rain.h"
 
 InitialModel sceneModel;
+InitialModel* engineModel = &sceneModel;
 NS_Universe::Universe* currentUniverse = nullptr;
 
 void InitialModel::CreateHandlers(std::list<NS_AttributeHandler::AttributeHandler*>& out)
@@ -19,6 +21,11 @@ void InitialModel::CreateHandlers(std::list<NS_AttributeHandler::AttributeHandle
     AppendNew<Drop>(out);
     AppendNew<DropsManager>(out);
     AppendNew<Rain>(out);
+}
+
+void InitialModel::WorkerStopping() noexcept
+{
+    NS_DrawTarget::Release();
 }
 
 void StartEngineWith(NS_InitialModel::InitialModel& model)
@@ -32,7 +39,7 @@ void StartEngineWith(NS_InitialModel::InitialModel& model)
 
 void StartEngine()
 {
-    StartEngineWith(sceneModel);
+    StartEngineWith(*engineModel);
 }
 
 void StopEngine()
