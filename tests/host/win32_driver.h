@@ -49,6 +49,11 @@ private:
     PROCESS_INFORMATION process{};
 };
 
+// How long a test waits for a window's answer to a sent message: a bound for a
+// busy machine, and no SMTO_ABORTIFHUNG, whose idea of a hung window is five
+// seconds without reading messages.
+constexpr UINT kAnswerBoundMs = 60000;
+
 // Pumps this thread's messages for the given time.
 void PumpFor(DWORD ms);
 
