@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <cwchar>
 
 namespace velmora_driver {
@@ -24,6 +25,7 @@ Saver::Saver(const std::wstring& arguments)
     startup.cb = sizeof startup;
     if (!CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process)) {
+        startError = GetLastError();
         process = PROCESS_INFORMATION{};
     }
 }
@@ -89,6 +91,9 @@ bool Saver::WaitForExit(DWORD timeoutMs, int& code)
                 DispatchMessageW(&message);
             }
             continue;
+        }
+        if (r == WAIT_FAILED) {
+            std::printf("waiting for the saver failed: error %lu\n", GetLastError());
         }
         return false;
     }

@@ -26,6 +26,8 @@ public:
     ~Saver();
 
     bool Started() const { return process.hProcess != nullptr; }
+    // Why CreateProcessW failed (GetLastError), or 0.
+    DWORD StartError() const { return startError; }
     DWORD ProcessId() const { return process.dwProcessId; }
     HANDLE Process() const { return process.hProcess; }
 
@@ -47,6 +49,7 @@ public:
 
 private:
     PROCESS_INFORMATION process{};
+    DWORD startError = 0;
 };
 
 // How long a test waits for a window's answer to a sent message: a bound for a

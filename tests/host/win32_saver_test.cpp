@@ -22,15 +22,19 @@ void PlaceCursor(int x, int y)
     PumpFor(50);
 }
 
+struct CursorAt {
+    CursorAt(int x, int y) { PlaceCursor(x, y); }
+};
+
 // Starts the full-screen saver and waits for its window.
 struct Running {
+    // Before the saver starts: it takes the cursor's place as its anchor then,
+    // and a move after that (from wherever a fresh display put the pointer)
+    // would close it.
+    CursorAt cursor{200, 200};
     Saver saver{L"/s"};
     HWND window = nullptr;
-    Running()
-    {
-        PlaceCursor(200, 200);
-        window = saver.WaitForSaverWindow();
-    }
+    Running() { window = saver.WaitForSaverWindow(); }
 };
 
 // Posts the message and expects the saver to end with 0; prints how long it took.
@@ -275,6 +279,7 @@ TEST(SaverWindow, ASecondStartBringsTheFirstToTheFrontAndEndsWithZero)
     Running first;
     ASSERT_NE(first.window, nullptr);
     Saver second(L"/s");
+    ASSERT_TRUE(second.Started()) << "cannot start a second saver: error " << second.StartError();
     int code = 99;
     ASSERT_TRUE(second.WaitForExit(10000, code));
     EXPECT_EQ(code, 0);
