@@ -413,6 +413,14 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName)
     } engineStop;
 
     const LoopEnd end = RunEventLoop(session, rules, signals);
+    if (end == LoopEnd::Closed && session.windowGone) {
+        // Mesa's software rasteriser takes the size of the next frame of a
+        // window that is gone from a failed XGetGeometry, values it never set,
+        // and can spend minutes clearing that; the stop would wait for the
+        // frame. Nothing of the window is left to release: end now.
+        std::fflush(nullptr);
+        _exit(kExitOk);
+    }
     if (end == LoopEnd::WorkerFailed && currentUniverse != nullptr)
         return Fail("the scene stopped: " + currentUniverse->WorkerFailure());
     return kExitOk;

@@ -27,6 +27,7 @@ Saver::Saver(const std::wstring& arguments, const wchar_t* image) : imageName(im
     startup.cb = sizeof startup;
     if (!CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process)) {
+        startError = GetLastError();
         process = PROCESS_INFORMATION{};
     }
 }
@@ -92,6 +93,9 @@ bool Saver::WaitForExit(DWORD timeoutMs, int& code)
                 DispatchMessageW(&message);
             }
             continue;
+        }
+        if (r == WAIT_FAILED) {
+            std::printf("waiting for the saver failed: error %lu\n", GetLastError());
         }
         return false;
     }

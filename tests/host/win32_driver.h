@@ -27,6 +27,8 @@ public:
     ~Saver();
 
     bool Started() const { return process.hProcess != nullptr; }
+    // Why CreateProcessW failed (GetLastError), or 0.
+    DWORD StartError() const { return startError; }
     DWORD ProcessId() const { return process.dwProcessId; }
     HANDLE Process() const { return process.hProcess; }
 
@@ -49,7 +51,13 @@ public:
 private:
     std::wstring imageName;
     PROCESS_INFORMATION process{};
+    DWORD startError = 0;
 };
+
+// How long a test waits for a window's answer to a sent message: a bound for a
+// busy machine, and no SMTO_ABORTIFHUNG, whose idea of a hung window is five
+// seconds without reading messages.
+constexpr UINT kAnswerBoundMs = 60000;
 
 // The environment of velmora-test.scr, the saver's test build, for the savers
 // started while one of these lives: a scene that fails on the given tick (0:

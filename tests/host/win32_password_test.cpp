@@ -130,7 +130,7 @@ TEST_F(PasswordCase, QueryCancelAutoPlayClosesAndAnswersWhetherAPasswordGuardsTh
         HWND window = saver.WaitForSaverWindow();
         ASSERT_NE(window, nullptr);
         DWORD_PTR answer = 7;
-        ASSERT_TRUE(SendMessageTimeoutW(window, query, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+        ASSERT_TRUE(SendMessageTimeoutW(window, query, 0, 0, SMTO_NORMAL, kAnswerBoundMs, &answer));
         EXPECT_EQ(answer, guarded ? 1u : 0u);
         int code = 99;
         ASSERT_TRUE(saver.WaitForExit(10000, code));
