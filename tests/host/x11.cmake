@@ -3,6 +3,7 @@
 if(NOT WIN32)
   velmora_test_suite(x11_host_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/x11_options_test.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_close_rules_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/x11_frame_rate_test.cpp
     LIBRARIES velmora_x11_host
     LABELS host)
 endif()

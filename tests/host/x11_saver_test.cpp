@@ -530,7 +530,7 @@ TEST_F(X11Saver, ABadWindowIdIsOneClearLineAndAFailure)
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
 
     Saver malformed({"--window-id", "window"});
-    EXPECT_EQ(2, malformed.WaitExit());
+    EXPECT_EQ(1, malformed.WaitExit());
     text = malformed.ErrorOutput();
     EXPECT_NE(std::string::npos, text.find("bad window id 'window'")) << text;
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
@@ -639,7 +639,7 @@ TEST_F(X11Saver, RunsAsTheOnlyHackOfTheXScreenSaverDaemon)
         settings << "timeout: 1:00:00\ncycle: 0:00:00\nlock: False\nfade: False\nunfade: False\n"
                     "splash: False\ndpmsEnabled: False\ngrabDesktopImages: False\nmode: one\nselected: 0\n"
                     "programs: \"The Velmora\" "
-                 << hack << " --root \\n\n";
+                 << hack << " --root -fps \\n\n";
     }
     if (asRoot) {
         ASSERT_EQ(0, chown(home, 65534, 65534));
@@ -693,6 +693,27 @@ TEST_F(X11Saver, RunsAsTheOnlyHackOfTheXScreenSaverDaemon)
     }
     EXPECT_FALSE(hacks.empty()) << "the daemon did not start velmora";
     EXPECT_GE(screen.DistinctColours(), kSceneColours) << "the blanked screen does not show the scene";
+
+    // -fps: white text in the lower-left corner that stays put while the rain
+    // moves; it appears once a second has been measured.
+    const auto cornerText = [](const Picture& picture) {
+        std::set<std::size_t> white;
+        for (int y = std::max(0, picture.height - 100); y < picture.height; ++y)
+            for (int x = 0; x < std::min(300, picture.width); ++x)
+                if (picture.pixels[static_cast<std::size_t>(y) * picture.width + x] == 0xFFFFFF)
+                    white.insert(static_cast<std::size_t>(y) * picture.width + x);
+        return white;
+    };
+    std::size_t steady = 0;
+    const auto textDeadline = Clock::now() + kStartTimeout;
+    for (auto before = cornerText(Capture(root)); steady < 100 && Clock::now() < textDeadline;) {
+        std::this_thread::sleep_for(milliseconds(500));
+        const auto now = cornerText(Capture(root));
+        steady = static_cast<std::size_t>(
+            std::count_if(now.begin(), now.end(), [&](std::size_t i) { return before.count(i); }));
+        before = now;
+    }
+    EXPECT_GE(steady, 100u) << "no frame-rate text in the lower-left corner with -fps";
 
     EXPECT_EQ(0, RunCommand(command({"xscreensaver-command", "-deactivate"}), environment));
     const auto stopDeadline = Clock::now() + kExitTimeout;
