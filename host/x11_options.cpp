@@ -205,7 +205,7 @@ std::string UsageText(const std::string& programName)
            "  --window-id ID    draw into the window ID made by another program (0x... or decimal)\n"
            "  --visual VISUAL   visual of its own window: GL (the best for OpenGL, the default),\n"
            "                    default (the screen's) or a visual id\n"
-           "  --install         accepted for XScreenSaver; its own window always has its own colormap\n"
+           "  --install         install its own window's colormap, not leaving that to the window manager\n"
            "  --fps             show the frame rate and the CPU load in the lower-left corner\n"
            "  --display NAME    the X display to use (default: $DISPLAY)\n"
            "  --help            show this text\n"

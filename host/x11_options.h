@@ -36,7 +36,7 @@ struct Options {
     VisualChoice visual = VisualChoice::Gl;
     std::uint32_t visualId = 0;   // for VisualChoice::ById
     bool showFrameRate = false;   // -fps
-    bool installColormap = false; // -install
+    bool installColormap = false; // -install: the own window's colormap, installed by the program
     std::string displayName;      // -display; empty means $DISPLAY
     std::string error;
     // An option nobody knows: the caller shows the usage after the error line.

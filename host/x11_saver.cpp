@@ -266,6 +266,10 @@ int MakeOwnWindow(Session& session, const NS_X11Options::Options& options)
     session.fullScreen = full;
     SetWindowProperties(session, target);
     XMapRaised(session.events, session.window);
+    // Normally the window manager's task; XScreenSaver asks hacks to do it on
+    // displays where colormaps are scarce.
+    if (options.installColormap)
+        XInstallColormap(session.events, session.colormap);
     return kExitOk;
 }
 

@@ -789,3 +789,28 @@ TEST(X11SaverWithoutGlx, SaysSoInOneLineAndFails)
     EXPECT_NE(std::string::npos, text.find("no GLX extension")) << text;
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
 }
+
+// -visual default takes the screen's default visual; a visual the screen does
+// not have, or an option nobody knows, ends it with 1 and says why.
+TEST_F(X11Saver, UsesTheVisualItIsGivenAndRefusesWhatItCannotUse)
+{
+    Saver saver({"-visual", "default", "-install"});
+    const Window window = FindWindowOf(saver);
+    ASSERT_NE(None, window) << saver.ErrorOutput();
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(display, window, &attributes));
+    EXPECT_EQ(XVisualIDFromVisual(DefaultVisual(display, DefaultScreen(display))),
+              XVisualIDFromVisual(attributes.visual));
+    EXPECT_GE(WaitForScene(window).DistinctColours(), kSceneColours) << saver.ErrorOutput();
+
+    Saver missing({"-visual", "0x1ffffff0"});
+    EXPECT_EQ(1, missing.WaitExit());
+    std::string text = missing.ErrorOutput();
+    EXPECT_NE(std::string::npos, text.find("visual 0x1ffffff0 is not on the display's screen")) << text;
+    EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
+
+    Saver unknown({"-bogus"});
+    EXPECT_EQ(1, unknown.WaitExit());
+    text = unknown.ErrorOutput();
+    EXPECT_EQ(0u, text.find("velmora: unknown option '-bogus'\nUsage: velmora ")) << text;
+}

@@ -97,13 +97,21 @@ install)
     exit 77
   fi
   deb=$(the_deb)
+  server=
+  # A failure half-way leaves neither the server nor the package behind.
+  cleanup() {
+    [ -z "$server" ] || { kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; }
+    if dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q 'installed'; then
+      dpkg --purge velmora >/dev/null 2>&1
+    fi
+  }
+  trap cleanup EXIT
   dpkg -i "$deb" >&2 || fail "dpkg -i failed"
   mapfile -t owned < <(dpkg -L velmora)
 
   # A private X server; it writes the display number it took to fd 3.
   Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   server=$!
-  trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null' EXIT
   for _ in $(seq 100); do
     grep -q '^[0-9]' "$work/display" 2>/dev/null && break
     sleep 0.1
