@@ -21,13 +21,34 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 endif()
 
+# Each test case of a GoogleTest executable becomes a CTest test, found when
+# CTest starts. gtest_discover_tests writes its PROPERTIES into the generated
+# script as one flat list, so a list value (two labels) would take the
+# properties after it as more labels and lose them. The labels are therefore
+# set by a script of their own that CTest reads after the discovered tests.
+function(velmora_discover_tests target)
+  cmake_parse_arguments(ARG "" "DISCOVERY_TIMEOUT" "LABELS;PROPERTIES" ${ARGN})
+  if(NOT ARG_DISCOVERY_TIMEOUT)
+    set(ARG_DISCOVERY_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT ${ARG_DISCOVERY_TIMEOUT}
+    TEST_LIST ${target}_TESTS
+    PROPERTIES ${ARG_PROPERTIES})
+  if(ARG_LABELS)
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_labels.cmake)
+    file(WRITE ${script} "foreach(test IN LISTS ${target}_TESTS)\n"
+                         "  set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${ARG_LABELS}\")\n"
+                         "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+  endif()
+endfunction()
+
 # One test executable per module; each test case becomes a CTest test.
 function(velmora_test_suite name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main velmora_options)
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 120
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300)
+  velmora_discover_tests(${name} LABELS ${ARG_LABELS} PROPERTIES TIMEOUT 300)
 endfunction()

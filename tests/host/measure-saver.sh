@@ -18,7 +18,7 @@ for n in $(seq 130 149); do
   sleep 1
   kill -0 "$xvfb" 2>/dev/null && break
 done
-export DISPLAY=":${n}" LIBGL_ALWAYS_SOFTWARE=1
+export VELMORA_DRIVER_ON_DISPLAY=":${n}" LIBGL_ALWAYS_SOFTWARE=1
 trace=$(mktemp)
 trap 'kill "$xvfb" 2>/dev/null || true; rm -f "$trace"' EXIT
 

@@ -57,6 +57,18 @@ void PumpFor(DWORD ms)
     }
 }
 
+bool PumpUntil(const std::function<bool()>& done, DWORD boundMs)
+{
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= boundMs) {
+            return false;
+        }
+        PumpFor(50);
+    }
+    return true;
+}
+
 bool Saver::WaitForExit(DWORD timeoutMs, int& code)
 {
     const DWORD start = GetTickCount();
@@ -100,8 +112,11 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM data)
     GetWindowThreadProcessId(window, &owner);
     wchar_t className[128] = {};
     GetClassNameW(window, className, 128);
+    // Only a visible window: a window is found as soon as it exists, but a
+    // dialog's texts are set and the saver's engine started (in WM_CREATE)
+    // only before it is first shown.
     if (owner == search.processId && std::wcscmp(className, search.className) == 0 &&
-        (search.title == nullptr || WindowText(window) == search.title)) {
+        (search.title == nullptr || WindowText(window) == search.title) && IsWindowVisible(window)) {
         search.found = window;
         return FALSE;
     }
@@ -135,7 +150,7 @@ HWND Saver::WaitForSaverWindow(DWORD timeoutMs)
 {
     HWND window = FindWindowOf(L"WindowsScreenSaverClass", L"Screen Saver", nullptr, timeoutMs);
     if (window != nullptr) {
-        // Let WM_CREATE finish and the first frames come.
+        // Let the first frames come.
         PumpFor(300);
     }
     return window;

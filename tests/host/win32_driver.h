@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,12 @@ public:
     bool WaitForExit(DWORD timeoutMs, int& code);
     bool Running() const;
 
-    // A top-level or child window of this process with the class and title, or null.
-    HWND FindWindowOf(const wchar_t* className, const wchar_t* title, HWND parent = nullptr, DWORD timeoutMs = 10000);
+    // A visible top-level or child window of this process with the class and
+    // title, or null. The time-outs are bounds for a busy machine: the waits
+    // end as soon as the window is there.
+    HWND FindWindowOf(const wchar_t* className, const wchar_t* title, HWND parent = nullptr, DWORD timeoutMs = 60000);
     // The full-screen saver window, waited for; null when it never came.
-    HWND WaitForSaverWindow(DWORD timeoutMs = 15000);
+    HWND WaitForSaverWindow(DWORD timeoutMs = 60000);
 
     // Threads whose start address lies inside velmora.scr's own image: the
     // main thread and, while the scene runs, the engine's worker.
@@ -48,6 +51,9 @@ private:
 
 // Pumps this thread's messages for the given time.
 void PumpFor(DWORD ms);
+
+// Pumps this thread's messages until `done` holds or the bound passes; whether it held.
+bool PumpUntil(const std::function<bool()>& done, DWORD boundMs = 60000);
 
 // Every visible top-level window of the class, in any process.
 std::vector<HWND> WindowsOfClass(const wchar_t* className);

@@ -9,7 +9,7 @@ using namespace velmora_driver;
 TEST(SaverWithoutOpenGL, ShowsTheErrorBoxAndEndsWithMinusOneWithoutEngine)
 {
     Saver saver(L"/s");
-    HWND box = saver.FindWindowOf(L"#32770", L"Open GL error", nullptr, 20000);
+    HWND box = saver.FindWindowOf(L"#32770", L"Open GL error");
     ASSERT_NE(box, nullptr) << "no error box";
     bool textFound = false;
     for (const std::wstring& text : StaticTexts(box)) {

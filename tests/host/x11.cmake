@@ -1,5 +1,5 @@
-# Tests of the X11 saver: its decisions natively, the program itself under the
-# virtual display that the test set-up starts.
+# Tests of the X11 saver: its decisions natively, the program itself on a
+# virtual display that each test process starts for itself.
 if(NOT WIN32)
   velmora_test_suite(x11_host_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/x11_options_test.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_close_rules_test.cpp
@@ -8,21 +8,21 @@ if(NOT WIN32)
     LABELS host)
 endif()
 
-# The program itself. Each test starts velmora and drives it through the display,
-# so the tests take the display one at a time.
+# The program itself. Each test starts velmora and drives it through a display
+# of its own, so the tests run in parallel; `ctest -L display` selects them.
 if(NOT WIN32 AND TARGET velmora)
   find_package(X11 REQUIRED)
   if(NOT TARGET X11::Xtst)
     message(FATAL_ERROR "the X11 saver's tests need the XTEST library (Debian package libxtst-dev)")
   endif()
-  add_executable(x11_saver_tests ${CMAKE_CURRENT_LIST_DIR}/x11_saver_test.cpp)
+  add_executable(x11_saver_tests ${CMAKE_CURRENT_LIST_DIR}/x11_saver_test.cpp
+                 ${CMAKE_SOURCE_DIR}/tests/support/posix_child_process.cpp
+                 ${CMAKE_SOURCE_DIR}/tests/support/x11_private_display.cpp)
   target_link_libraries(x11_saver_tests PRIVATE X11::X11 X11::Xtst GTest::gtest GTest::gtest_main velmora_options)
+  target_include_directories(x11_saver_tests PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(x11_saver_tests PRIVATE VELMORA_BINARY="$<TARGET_FILE:velmora>")
   add_dependencies(x11_saver_tests velmora)
-  gtest_discover_tests(x11_saver_tests
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 120
-    PROPERTIES LABELS "host;display" RESOURCE_LOCK x11_display RUN_SERIAL TRUE TIMEOUT 120)
+  velmora_discover_tests(x11_saver_tests LABELS host display PROPERTIES TIMEOUT 300)
 endif()
 
 # A measured run, not a test: x11_measure starts a GL program with the swap

@@ -18,7 +18,10 @@ constexpr int kGround = 51; // 0.2 of 255
 
 // The world height of a background row's lower edge: the picture spans
 // -0.75..0.75 just behind the pane.
-double RowY(int row) { return -0.75 + 1.5 * row / 512.0; }
+double RowY(int row)
+{
+    return -0.75 + 1.5 * row / 512.0;
+}
 
 // The clock: its centre and radius, and a point at a fraction of the radius
 // along the direction theta (clockwise from straight up).
@@ -39,12 +42,9 @@ constexpr double kDegree = 3.14159265358979323846 / 180.0;
 
 class ClockFrame : public ::testing::Test {
 protected:
-    void TearDown() override { NS_LocalTime::ReleaseFixedTime(); }
-
     Frame At(int hours, int minutes)
     {
-        NS_LocalTime::FixTime({hours, minutes, 0});
-        StillScene scene(2048, 1536);
+        StillScene scene(2048, 1536, 1, {hours, minutes, 0});
         return scene.Draw();
     }
 };
@@ -88,7 +88,7 @@ TEST(BackgroundFrame, SkyGetsCoolerTowardTheTop)
     const double top = coolness(RowY(505));
     EXPECT_LT(justAboveBand, middle);
     EXPECT_LT(middle, top);
-    EXPECT_GT(top, 10.0); // bluish at the top
+    EXPECT_GT(top, 10.0);            // bluish at the top
     EXPECT_LT(justAboveBand, -10.0); // reddish above the band
 }
 
@@ -277,8 +277,7 @@ TEST_F(ClockFrame, TwelveMarksStandOnTheRim)
 
 TEST_F(ClockFrame, ClockIsDrawnOverDropsWhateverTheirDepth)
 {
-    NS_LocalTime::FixTime({15, 0, 0});
-    StillScene scene(2048, 1536);
+    StillScene scene(2048, 1536, 1, {15, 0, 0});
     // A large drop right under the minute hand.
     scene.AddDrop(kClockX, kClockY + 0.6 * kClockSize, 0.05);
     EXPECT_TRUE(DarkAt(scene.Draw(), 0, 0.6));

@@ -12,6 +12,7 @@
 #include "kernel/object.h"
 #include "kernel/universe.h"
 #include "render/loader.h"
+#include "render/local_time.h"
 #include "render/osmesa_draw_target.h"
 #include "scene/drop.h"
 #include "scene/rain.h"
@@ -113,11 +114,15 @@ public:
 };
 
 // An unpaced universe of the still scene on its own offscreen target, drawn
-// on the calling thread.
+// on the calling thread. Its clock shows a fixed time: with the real one, the
+// minute hand moves between two frames whenever a second passes.
 class StillScene {
 public:
-    explicit StillScene(int width = 1024, int height = 768, std::uint32_t seed = 1) : target(width, height)
+    explicit StillScene(int width = 1024, int height = 768, std::uint32_t seed = 1,
+                        NS_LocalTime::Reading clock = {10, 10, 0})
+        : target(width, height)
     {
+        NS_LocalTime::FixTime(clock);
         target.Install();
         SeedRandom(seed);
         universe = std::make_unique<NS_Universe::Universe>(&model, NS_Universe::Unpaced{});
@@ -146,6 +151,8 @@ public:
         model.rain->SetValue(object, &value);
         return object;
     }
+
+    ~StillScene() { NS_LocalTime::ReleaseFixedTime(); }
 
     Frame Draw()
     {

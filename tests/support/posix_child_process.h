@@ -1,0 +1,58 @@
+// Child processes for tests that drive programs: started with exactly the
+// environment given (nothing of the caller's leaks in unless passed on), their
+// output sent to files, and never outliving the test process.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora_test {
+
+class ChildProcess {
+public:
+    struct Streams {
+        std::string output = "/dev/null";
+        std::string errors = "/dev/null";
+        // A descriptor of the caller's that the child gets as descriptor 3.
+        int passed = -1;
+    };
+
+    // words[0] is looked up on the caller's PATH when it holds no slash.
+    ChildProcess(const std::vector<std::string>& words, const std::vector<std::string>& environment,
+                 const Streams& streams);
+    ChildProcess(const std::vector<std::string>& words, const std::vector<std::string>& environment)
+        : ChildProcess(words, environment, Streams{})
+    {
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    // Kills a child that is still running, and reaps it.
+    ~ChildProcess();
+
+    bool Started() const { return pid > 0; }
+    pid_t Pid() const { return pid; }
+
+    // The exit code, -signal when a signal ended it, or nothing while it still
+    // runs after `timeout`.
+    std::optional<int> WaitExit(std::chrono::milliseconds timeout);
+    bool Running() { return Started() && !WaitExit(std::chrono::milliseconds(0)); }
+
+    // Sends `signal`, waits up to `grace`, then kills it; the exit as WaitExit.
+    std::optional<int> Stop(int signal, std::chrono::milliseconds grace);
+
+private:
+    pid_t pid = -1;
+    std::optional<int> status;
+};
+
+// The caller's environment without the variables named (each "NAME").
+std::vector<std::string> EnvironmentWithout(const std::vector<std::string>& names);
+
+// True when `program` is an executable on the caller's PATH.
+bool OnPath(const std::string& program);
+
+} // namespace velmora_test

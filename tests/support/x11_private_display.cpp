@@ -1,0 +1,66 @@
+#include "tests/support/x11_private_display.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+
+namespace velmora_test {
+
+PrivateDisplay::PrivateDisplay(int width, int height, const std::vector<std::string>& extraArguments)
+{
+    if (!OnPath("Xvfb")) {
+        failure = "Xvfb is not installed (Debian package xvfb)";
+        return;
+    }
+    int ready[2];
+    if (pipe2(ready, O_CLOEXEC) != 0) {
+        failure = "cannot make a pipe for Xvfb";
+        return;
+    }
+    std::vector<std::string> words{
+        "Xvfb",      "-displayfd", "3",   "-screen", "0", std::to_string(width) + "x" + std::to_string(height) + "x24",
+        "-nolisten", "tcp",        "-br", "-noreset"};
+    words.insert(words.end(), extraArguments.begin(), extraArguments.end());
+    ChildProcess::Streams streams;
+    streams.passed = ready[1];
+    // Nothing of the caller's display reaches the server.
+    server = std::make_unique<ChildProcess>(words, EnvironmentWithout({"DISPLAY", "XAUTHORITY"}), streams);
+    close(ready[1]);
+
+    // Xvfb writes its number, and a newline, once it accepts connections; on a
+    // loaded machine that can take a while.
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (server->Started() && std::chrono::steady_clock::now() < deadline) {
+        pollfd wait{ready[0], POLLIN, 0};
+        if (poll(&wait, 1, 100) < 0)
+            continue;
+        char text[16];
+        const ssize_t got = (wait.revents & (POLLIN | POLLHUP)) != 0 ? read(ready[0], text, sizeof text) : -1;
+        if (got > 0)
+            number.append(text, static_cast<std::size_t>(got));
+        if (!number.empty() && number.back() == '\n')
+            break;
+        if (got == 0 || !server->Running())
+            break;
+    }
+    close(ready[0]);
+    if (number.empty() || number.back() != '\n') {
+        failure = server->Started() ? "Xvfb did not come up" : "cannot start Xvfb";
+        server.reset();
+        return;
+    }
+    number.pop_back();
+    name = ":" + number;
+}
+
+PrivateDisplay::~PrivateDisplay()
+{
+    if (server)
+        server->Stop(SIGTERM, std::chrono::milliseconds(5000));
+}
+
+} // namespace velmora_test
