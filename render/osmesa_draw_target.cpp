@@ -48,7 +48,10 @@ Offscreen::~Offscreen()
     OSMesaDestroyContext(static_cast<OSMesaContext>(context));
 }
 
-void Offscreen::Install() { installed = this; }
+void Offscreen::Install()
+{
+    installed = this;
+}
 
 std::vector<std::uint8_t> Offscreen::TopDownPixels() const
 {
@@ -58,10 +61,20 @@ std::vector<std::uint8_t> Offscreen::TopDownPixels() const
         const std::uint8_t* from = pixels.data() + (height - 1 - row) * stride;
         std::copy(from, from + stride, flipped.data() + row * stride);
     }
+    // Blending leaves the buffer's alpha at whatever the last fragment made it
+    // (near 200 of 255 on a streak, lower on a drop), but a window shows only
+    // the colours: a picture with that alpha would let the viewer's page show
+    // through the rain.
+    for (std::size_t alpha = 3; alpha < flipped.size(); alpha += 4) {
+        flipped[alpha] = 255;
+    }
     return flipped;
 }
 
-std::uint64_t Offscreen::FramesPresented() const { return presented.load(std::memory_order_acquire); }
+std::uint64_t Offscreen::FramesPresented() const
+{
+    return presented.load(std::memory_order_acquire);
+}
 
 void MakeInstalledCurrent()
 {
@@ -85,8 +98,14 @@ void PresentInstalled()
 
 namespace NS_DrawTarget {
 
-void MakeCurrent() { NS_OSMesaTarget::MakeInstalledCurrent(); }
+void MakeCurrent()
+{
+    NS_OSMesaTarget::MakeInstalledCurrent();
+}
 
-void Present() { NS_OSMesaTarget::PresentInstalled(); }
+void Present()
+{
+    NS_OSMesaTarget::PresentInstalled();
+}
 
 } // namespace NS_DrawTarget

@@ -34,8 +34,9 @@ public:
     int Width() const { return width; }
     int Height() const { return height; }
 
-    // The pixels of the last presented frame, RGBA, top row first. Read them
-    // while nothing draws (after RunCycle returns, or after the engine stopped).
+    // The pixels of the last presented frame as a screen shows them: RGBA, top
+    // row first, every alpha 255. Read them while nothing draws (after RunCycle
+    // returns, or after the engine stopped).
     std::vector<std::uint8_t> TopDownPixels() const;
 
     // How many frames were presented into this target.

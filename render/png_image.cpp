@@ -37,9 +37,11 @@ bool Encode(std::FILE* file, int width, int height, const std::vector<std::uint8
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
+    // The rows stay RGBA in memory; libpng drops the fourth byte of each pixel.
+    png_set_filler(png, 0, PNG_FILLER_AFTER);
     const std::size_t stride = static_cast<std::size_t>(width) * 4;
     for (int row = 0; row < height; ++row) {
         png_write_row(png, rgba.data() + row * stride);

@@ -14,7 +14,10 @@ std::string Parse(std::vector<std::string> arguments, SnapshotOptions& options)
 TEST(SnapshotOptions, ReadsEveryOption)
 {
     SnapshotOptions o;
-    ASSERT_EQ(Parse({"--size", "1920x1080", "--seed", "42", "--cycles", "7", "--time", "06:30", "out.png"}, o), "");
+    ASSERT_EQ(Parse({"--size", "1920x1080", "--seed", "42", "--cycles", "7", "--time", "06:30", "--frames", "300",
+                     "--every", "2", "out.WebP"},
+                    o),
+              "");
     EXPECT_EQ(o.width, 1920);
     EXPECT_EQ(o.height, 1080);
     EXPECT_TRUE(o.seeded);
@@ -23,7 +26,10 @@ TEST(SnapshotOptions, ReadsEveryOption)
     EXPECT_TRUE(o.timeFixed);
     EXPECT_EQ(o.hours, 6);
     EXPECT_EQ(o.minutes, 30);
-    EXPECT_EQ(o.output, "out.png");
+    EXPECT_EQ(o.frames, 300);
+    EXPECT_EQ(o.every, 2);
+    EXPECT_EQ(o.output, "out.WebP");
+    EXPECT_EQ(o.format, PictureFormat::WebP);
 }
 
 TEST(SnapshotOptions, DefaultsLeaveSeedAndTimeToTheClock)
@@ -34,12 +40,17 @@ TEST(SnapshotOptions, DefaultsLeaveSeedAndTimeToTheClock)
     EXPECT_FALSE(o.timeFixed);
     EXPECT_EQ(o.width, 1024);
     EXPECT_EQ(o.height, 768);
+    EXPECT_EQ(o.output, "velmora.png");
+    SnapshotOptions recording;
+    ASSERT_EQ(Parse({"--frames", "2"}, recording), "");
+    EXPECT_EQ(recording.output, "velmora.webp");
+    EXPECT_EQ(recording.every, 1);
 }
 
 TEST(SnapshotOptions, RefusesBadSizes)
 {
-    for (const char* bad : {"0x10", "10x0", "4097x10", "10x", "x10", "10x10x10", "-5x10", "10 x10", "big", "",
-                            "99999999999x1"}) {
+    for (const char* bad :
+         {"0x10", "10x0", "4097x10", "10x", "x10", "10x10x10", "-5x10", "10 x10", "big", "", "99999999999x1"}) {
         SnapshotOptions o;
         const std::string problem = Parse({"--size", bad}, o);
         EXPECT_NE(problem.find("bad size"), std::string::npos) << bad;
@@ -48,7 +59,7 @@ TEST(SnapshotOptions, RefusesBadSizes)
     EXPECT_EQ(Parse({"--size", "4096x1"}, o), "");
 }
 
-TEST(SnapshotOptions, RefusesBadTimesCyclesAndSeeds)
+TEST(SnapshotOptions, RefusesBadTimesCountsSeedsAndFormats)
 {
     for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{{"--time", "24:00"},
                                                                               {"--time", "12:60"},
@@ -59,12 +70,20 @@ TEST(SnapshotOptions, RefusesBadTimesCyclesAndSeeds)
                                                                               {"--seed", "x"},
                                                                               {"--seed"},
                                                                               {"--colour", "red"},
-                                                                              {"-o", ""}}) {
+                                                                              {"-o", ""},
+                                                                              {"--frames", "0"},
+                                                                              {"--frames", "100001"},
+                                                                              {"--every", "0"},
+                                                                              {"--every", "1001"},
+                                                                              {"--frames", "2", "clip.png"},
+                                                                              {"picture.gif"},
+                                                                              {"picture"},
+                                                                              {"rain.webp/picture"}}) {
         SnapshotOptions o;
         EXPECT_NE(Parse(bad, o), "") << bad[0];
     }
     SnapshotOptions o;
-    ASSERT_EQ(Parse({"--time", "0:05"}, o), "");
+    ASSERT_EQ(Parse({"--time", "0:05", "--frames", "1", "still.png"}, o), "");
     EXPECT_EQ(o.hours, 0);
     EXPECT_EQ(o.minutes, 5);
 }

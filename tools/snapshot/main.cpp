@@ -1,32 +1,47 @@
-// velmora-snapshot: the real scene, rendered offscreen into a PNG.
+// velmora-snapshot: the real scene, rendered offscreen into a picture or a recording.
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <vector>
 
-#include "kernel/failure.h"
-#include "kernel/universe.h"
-#include "render/local_time.h"
-#include "render/osmesa_draw_target.h"
-#include "render/png_image.h"
-#include "scene/random.h"
-#include "scene/scene_model.h"
+#include "tools/snapshot/scene_snapshot.h"
 #include "tools/snapshot/snapshot_options.h"
 
 namespace {
 
-int Fail(const std::string& message)
-{
-    std::fprintf(stderr, "velmora-snapshot: %s\n", message.c_str());
-    return 1;
-}
+// One line, redrawn in place on a terminal: frames done, in all, time left.
+class TerminalProgress {
+public:
+    void operator()(long done, long all)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (done == 1) {
+            // Timed from the first frame: the cycles before it draw nothing that is kept.
+            first = now;
+        }
+        if (done < all && now - shown < std::chrono::milliseconds(200)) {
+            return;
+        }
+        shown = now;
+        const double perFrame = done > 1 ? std::chrono::duration<double>(now - first).count() / (done - 1) : 0.0;
+        const long left = static_cast<long>(perFrame * static_cast<double>(all - done) + 0.5);
+        if (done > 1) {
+            std::fprintf(stderr, "\rframe %ld/%ld, %ld:%02ld left ", done, all, left / 60, left % 60);
+        } else {
+            std::fprintf(stderr, "\rframe %ld/%ld ", done, all);
+        }
+        if (done == all) {
+            std::fputc('\n', stderr);
+        }
+        std::fflush(stderr);
+    }
 
-// The kernel's clock runs in 100 ns units; one cycle is 30 ms.
-FILETIME CycleTime(long cycle)
-{
-    const std::uint64_t ticks = 130000000000000000ull + static_cast<std::uint64_t>(cycle) * 300000ull;
-    return FILETIME{static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
-}
+private:
+    std::chrono::steady_clock::time_point first{};
+    std::chrono::steady_clock::time_point shown{};
+};
 
 } // namespace
 
@@ -35,46 +50,28 @@ int main(int argc, char** argv)
     SnapshotOptions options;
     const std::string problem = ParseSnapshotOptions(std::vector<std::string>(argv + 1, argv + argc), options);
     if (!problem.empty()) {
-        std::fprintf(stderr, "velmora-snapshot: %s\n%s", problem.c_str(), SnapshotUsage().c_str());
+        std::fprintf(stderr, "velmora-snapshot: %s (--help lists the options)\n", problem.c_str());
         return 2;
     }
     if (options.help) {
         std::fputs(SnapshotUsage().c_str(), stdout);
         return 0;
     }
-    // Before any rendering, so that a long run does not end in a path it cannot write.
-    if (std::FILE* probe = std::fopen(options.output.c_str(), "ab")) {
-        std::fclose(probe);
+    SnapshotProgress progress;
+    if (options.frames > 1 && isatty(STDERR_FILENO)) {
+        progress = TerminalProgress();
+    }
+    const std::string failed = WriteSnapshot(options, progress);
+    if (!failed.empty()) {
+        std::fprintf(stderr, "velmora-snapshot: %s\n", failed.c_str());
+        return 1;
+    }
+    if (options.frames > 1) {
+        std::printf("%s: %dx%d, %ld frames of %ld ms (%.2f s), looping\n", options.output.c_str(), options.width,
+                    options.height, options.frames, options.every * kCycleMilliseconds,
+                    static_cast<double>(options.frames * options.every * kCycleMilliseconds) / 1000.0);
     } else {
-        return Fail("cannot write " + options.output);
+        std::printf("%s: %dx%d, %ld cycles\n", options.output.c_str(), options.width, options.height, options.cycles);
     }
-
-    try {
-        NS_OSMesaTarget::Offscreen target(options.width, options.height);
-        target.Install();
-        SeedRandom(options.seeded ? options.seed : static_cast<std::uint32_t>(std::time(nullptr)));
-        if (options.timeFixed) {
-            NS_LocalTime::FixTime({options.hours, options.minutes, 0});
-        }
-        {
-            // Unpaced: the cycles run here, back to back, as fast as they draw.
-            NS_Universe::Universe universe(&sceneModel, NS_Universe::Unpaced{});
-            universe.InitHandlers();
-            for (long cycle = 0; cycle < options.cycles; ++cycle) {
-                universe.RunCycle(CycleTime(cycle));
-            }
-        }
-        const std::string written = WritePng(options.output, target.Width(), target.Height(), target.TopDownPixels());
-        if (!written.empty()) {
-            return Fail(written);
-        }
-    } catch (NS_OSMesaTarget::Exception* failure) {
-        const std::string why = failure != nullptr ? failure->what : "OSMesa failed (out of memory)";
-        delete failure;
-        return Fail(why);
-    } catch (...) {
-        return Fail("the scene failed: " + NS_Failure::Describe(std::current_exception()));
-    }
-    std::printf("%s: %dx%d, %ld cycles\n", options.output.c_str(), options.width, options.height, options.cycles);
     return 0;
 }

@@ -5,18 +5,29 @@
 #include <string>
 #include <vector>
 
+enum class PictureFormat {
+    Png,  // one still picture
+    WebP, // a still picture or, with more than one frame, a looping animation
+};
+
 struct SnapshotOptions {
     int width = 1024;
     int height = 768;
     bool seeded = false; // without --seed the scene is seeded from the clock, like the saver
     std::uint32_t seed = 0;
-    long cycles = 200; // the picture is the frame of the last one
+    long cycles = 200; // cycles run up to the (first) picture, which is the frame of the last one
+    long frames = 1;   // pictures written: more than one makes a recording
+    long every = 1;    // in a recording, one frame kept every `every` cycles
     bool timeFixed = false;
     int hours = 0;
     int minutes = 0;
     std::string output = "velmora.png";
+    PictureFormat format = PictureFormat::Png;
     bool help = false;
 };
+
+// One cycle of the scene, in milliseconds: a recording's frames last `every` of them.
+constexpr long kCycleMilliseconds = 30;
 
 // Fills options from the arguments after the program's name. Returns an
 // empty string when they make sense, else a message naming the bad one.
