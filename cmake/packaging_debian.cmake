@@ -72,8 +72,9 @@ stick, merge, dry up and leave trails, and a small analogue clock shows the
 local time.
 
 The package holds the hack for XScreenSaver with its settings description,
-velmora-snapshot, which draws the scene into a PNG picture without a display,
-and velmora-sim, which runs the scene headless and prints what it did.")
+velmora-snapshot, which draws the scene into a PNG picture or a WebP
+recording without a display, and velmora-sim, which runs the scene headless
+and prints what it did.")
 include(CPack)
 
 # Natively, and not under the sanitizers, whose programs would need their
