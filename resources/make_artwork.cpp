@@ -1,6 +1,7 @@
 // Makes the saver's artwork: the icon (a rainy pane with a drop and the clock,
-// 32 x 32 in 16 and in 256 colours) and the configure dialog's picture, a
-// frame of the scene itself written by velmora-snapshot, turned into a BMP.
+// at 16, 24, 32, 48 and 256 pixels in 32-bit colour with alpha) and the
+// configure dialog's picture, a frame of the scene itself written by
+// velmora-snapshot, turned into a BMP.
 //
 //   velmora-artwork icon velmora.ico
 //   velmora-artwork bitmap scene.png about.bmp [shrink]
@@ -9,6 +10,7 @@
 // that its thin streaks and the clock's hands stay visible.
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -19,108 +21,108 @@
 
 namespace {
 
-struct Rgb {
-    std::uint8_t r, g, b;
+// Colour with coverage, premultiplied, so that samples average correctly.
+struct Rgba {
+    double r = 0, g = 0, b = 0, a = 0;
 };
 
-constexpr int kIconSize = 32;
-
-// The picture, in full colour; transparency is not used (the icon is a square pane).
-std::vector<Rgb> DrawIcon()
+void Over(Rgba& p, double r, double g, double b, double a)
 {
-    std::vector<Rgb> pixels(kIconSize * kIconSize);
-    auto blend = [&](int x, int y, Rgb c, double a) {
-        if (x < 0 || y < 0 || x >= kIconSize || y >= kIconSize || a <= 0) {
-            return;
-        }
-        a = a > 1 ? 1 : a;
-        Rgb& p = pixels[y * kIconSize + x];
-        p.r = static_cast<std::uint8_t>(p.r + (c.r - p.r) * a);
-        p.g = static_cast<std::uint8_t>(p.g + (c.g - p.g) * a);
-        p.b = static_cast<std::uint8_t>(p.b + (c.b - p.b) * a);
-    };
-    for (int y = 0; y < kIconSize; ++y) {
-        for (int x = 0; x < kIconSize; ++x) {
-            // Sky gradient above a dark ground, the horizon at two thirds.
-            double t = y / double(kIconSize - 1);
-            Rgb c = y < 21 ? Rgb{static_cast<std::uint8_t>(40 + 50 * t), static_cast<std::uint8_t>(60 + 60 * t),
-                                 static_cast<std::uint8_t>(110 + 50 * t)}
-                           : Rgb{20, 26, 30};
-            if (y >= 20 && y <= 22) {
-                c = Rgb{60, 70, 70};
-            }
-            pixels[y * kIconSize + x] = c;
-        }
+    a = std::clamp(a, 0.0, 1.0);
+    p.r = r * a + p.r * (1 - a);
+    p.g = g * a + p.g * (1 - a);
+    p.b = b * a + p.b * (1 - a);
+    p.a = a + p.a * (1 - a);
+}
+
+double SegmentDistance(double x, double y, double x0, double y0, double x1, double y1)
+{
+    const double dx = x1 - x0, dy = y1 - y0;
+    const double t = std::clamp(((x - x0) * dx + (y - y0) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+    return std::hypot(x - x0 - t * dx, y - y0 - t * dy);
+}
+
+// The picture at one point of the unit square (x right, y down): a framed
+// pane with rounded corners, transparent outside, showing the sky over a dark
+// ground, slanted streaks, a drop on the glass and the clock.
+Rgba IconPoint(double x, double y)
+{
+    Rgba p;
+    const double corner = 0.14, half = 0.47;
+    const double qx = std::max(std::fabs(x - 0.5) - (half - corner), 0.0);
+    const double qy = std::max(std::fabs(y - 0.5) - (half - corner), 0.0);
+    if (std::hypot(qx, qy) > corner) {
+        return p;
     }
-    // Slanted streaks.
-    const int streaks[][3] = {{3, 1, 8}, {11, 4, 7}, {20, 0, 6}, {6, 14, 7}, {15, 17, 8}, {25, 12, 6}};
+    if (std::fabs(x - 0.5) > 0.41 || std::fabs(y - 0.5) > 0.41) {
+        Over(p, 0.22, 0.24, 0.29, 1);
+        return p;
+    }
+    const double horizon = 0.66;
+    if (y < horizon - 0.03) {
+        const double t = (y - 0.09) / (horizon - 0.09);
+        Over(p, (40 + 50 * t) / 255, (60 + 60 * t) / 255, (110 + 50 * t) / 255, 1);
+    } else if (y < horizon + 0.03) {
+        Over(p, 0.24, 0.27, 0.27, 1);
+    } else {
+        Over(p, 0.08, 0.10, 0.12, 1);
+    }
+    const double streaks[][4] = {{0.14, 0.12, 0.22, 0.36}, {0.36, 0.14, 0.43, 0.35}, {0.62, 0.09, 0.67, 0.24},
+                                 {0.21, 0.44, 0.28, 0.64}, {0.50, 0.52, 0.58, 0.76}, {0.78, 0.48, 0.84, 0.66}};
     for (const auto& s : streaks) {
-        for (int i = 0; i < s[2]; ++i) {
-            blend(s[0] + i / 3, s[1] + i, Rgb{200, 210, 230}, 0.6);
+        if (SegmentDistance(x, y, s[0], s[1], s[2], s[3]) < 0.016) {
+            Over(p, 0.80, 0.84, 0.92, 0.6);
         }
     }
-    // A drop on the pane, lit from the upper left.
-    for (int y = 0; y < kIconSize; ++y) {
-        for (int x = 0; x < kIconSize; ++x) {
-            double dx = x - 11.5, dy = (y - 22.0) * 0.85;
-            double d = std::sqrt(dx * dx + dy * dy);
-            blend(x, y, Rgb{150, 200, 255}, 5.5 - d);
-            double hx = x - 10.0, hy = y - 20.0;
-            blend(x, y, Rgb{255, 255, 255}, 1.6 - std::sqrt(hx * hx + hy * hy));
-        }
+    // The drop, lit from the upper left, with a soft rim.
+    const double d = std::hypot(x - 0.37, (y - 0.68) * 0.85) / 0.17;
+    if (d < 1) {
+        Over(p, 0.60, 0.78, 1.0, 0.85 * (1 - d * d * d * d) + 0.15);
+        const double h = std::hypot(x - 0.32, y - 0.62) / 0.05;
+        Over(p, 1, 1, 1, 1.2 - h);
     }
-    // The clock at the upper right: a pale ring, two hands.
-    for (int y = 0; y < kIconSize; ++y) {
-        for (int x = 0; x < kIconSize; ++x) {
-            double d = std::hypot(x - 24.5, y - 7.5);
-            blend(x, y, Rgb{235, 235, 220}, 1.0 - std::fabs(d - 5.5));
-        }
+    // The clock at the upper right: a pale ring and two hands.
+    const double cx = 0.74, cy = 0.27, radius = 0.15;
+    if (std::fabs(std::hypot(x - cx, y - cy) - radius) < 0.025) {
+        Over(p, 0.92, 0.92, 0.86, 1);
     }
-    for (int i = 0; i <= 4; ++i) {
-        blend(24, 7 - i, Rgb{255, 255, 240}, 1);
-        blend(24 + i * 3 / 4, 7 + i * 2 / 4, Rgb{255, 255, 240}, 1);
+    if (SegmentDistance(x, y, cx, cy, cx, cy - 0.11) < 0.02 ||
+        SegmentDistance(x, y, cx, cy, cx + 0.07, cy + 0.04) < 0.024) {
+        Over(p, 1, 1, 0.94, 1);
+    }
+    return p;
+}
+
+// Straight (not premultiplied) BGRA rows, top row first.
+std::vector<std::uint8_t> DrawIcon(int size)
+{
+    constexpr int kSamples = 8; // per axis: smooth edges even at 16 pixels
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(size) * size * 4);
+    for (int py = 0; py < size; ++py) {
+        for (int px = 0; px < size; ++px) {
+            Rgba sum;
+            for (int sy = 0; sy < kSamples; ++sy) {
+                for (int sx = 0; sx < kSamples; ++sx) {
+                    const Rgba s = IconPoint((px + (sx + 0.5) / kSamples) / size, (py + (sy + 0.5) / kSamples) / size);
+                    sum.r += s.r;
+                    sum.g += s.g;
+                    sum.b += s.b;
+                    sum.a += s.a;
+                }
+            }
+            const double a = sum.a / (kSamples * kSamples);
+            auto channel = [&](double premultiplied) {
+                return static_cast<std::uint8_t>(
+                    std::lround(a > 0 ? 255 * std::clamp(premultiplied / sum.a, 0.0, 1.0) : 0.0));
+            };
+            std::uint8_t* out = &pixels[(static_cast<std::size_t>(py) * size + px) * 4];
+            out[0] = channel(sum.b);
+            out[1] = channel(sum.g);
+            out[2] = channel(sum.r);
+            out[3] = static_cast<std::uint8_t>(std::lround(255 * a));
+        }
     }
     return pixels;
-}
-
-std::vector<Rgb> Palette16()
-{
-    return {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0}, {0, 0, 128},   {128, 0, 128},
-            {0, 128, 128},   {192, 192, 192}, {128, 128, 128}, {255, 0, 0}, {0, 255, 0},   {255, 255, 0},
-            {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
-}
-
-std::vector<Rgb> Palette256()
-{
-    std::vector<Rgb> palette = Palette16();
-    for (int r = 0; r < 6; ++r) {
-        for (int g = 0; g < 6; ++g) {
-            for (int b = 0; b < 6; ++b) {
-                palette.push_back(Rgb{static_cast<std::uint8_t>(r * 51), static_cast<std::uint8_t>(g * 51),
-                                      static_cast<std::uint8_t>(b * 51)});
-            }
-        }
-    }
-    while (palette.size() < 256) {
-        auto v = static_cast<std::uint8_t>(8 + (palette.size() - 232) * 10);
-        palette.push_back(Rgb{v, v, v});
-    }
-    return palette;
-}
-
-int Nearest(const std::vector<Rgb>& palette, Rgb c)
-{
-    int best = 0;
-    long bestDistance = -1;
-    for (std::size_t i = 0; i < palette.size(); ++i) {
-        long dr = c.r - palette[i].r, dg = c.g - palette[i].g, db = c.b - palette[i].b;
-        long d = 3 * dr * dr + 4 * dg * dg + 2 * db * db;
-        if (bestDistance < 0 || d < bestDistance) {
-            bestDistance = d;
-            best = static_cast<int>(i);
-        }
-    }
-    return best;
 }
 
 void Put16(std::vector<std::uint8_t>& out, std::uint32_t v)
@@ -135,44 +137,58 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t v)
     Put16(out, v >> 16);
 }
 
-// One icon image: BITMAPINFOHEADER (double height for the mask), palette,
-// colour rows bottom-up, then the all-opaque AND mask.
-std::vector<std::uint8_t> IconImage(const std::vector<Rgb>& pixels, int bits)
+// One icon image as a DIB: BITMAPINFOHEADER (double height for the mask),
+// BGRA rows bottom-up, then the AND mask, set where the image is fully
+// transparent for programs that ignore alpha.
+std::vector<std::uint8_t> DibImage(const std::vector<std::uint8_t>& pixels, int size)
 {
-    const std::vector<Rgb> palette = bits == 4 ? Palette16() : Palette256();
-    const int rowBytes = (kIconSize * bits / 8 + 3) & ~3;
-    const int maskRow = 4;
+    const int maskRow = ((size + 31) / 32) * 4;
     std::vector<std::uint8_t> out;
     Put32(out, 40);
-    Put32(out, kIconSize);
-    Put32(out, kIconSize * 2);
+    Put32(out, static_cast<std::uint32_t>(size));
+    Put32(out, static_cast<std::uint32_t>(size * 2));
     Put16(out, 1);
-    Put16(out, static_cast<std::uint32_t>(bits));
+    Put16(out, 32);
     Put32(out, 0);
-    Put32(out, static_cast<std::uint32_t>((rowBytes + maskRow) * kIconSize));
-    Put32(out, 0);
-    Put32(out, 0);
+    Put32(out, static_cast<std::uint32_t>((size * 4 + maskRow) * size));
     Put32(out, 0);
     Put32(out, 0);
-    for (const Rgb& c : palette) {
-        out.push_back(c.b);
-        out.push_back(c.g);
-        out.push_back(c.r);
-        out.push_back(0);
+    Put32(out, 0);
+    Put32(out, 0);
+    for (int y = size - 1; y >= 0; --y) {
+        const std::uint8_t* row = &pixels[static_cast<std::size_t>(y) * size * 4];
+        out.insert(out.end(), row, row + size * 4);
     }
-    for (int y = kIconSize - 1; y >= 0; --y) {
-        std::vector<std::uint8_t> row(rowBytes, 0);
-        for (int x = 0; x < kIconSize; ++x) {
-            int index = Nearest(palette, pixels[y * kIconSize + x]);
-            if (bits == 8) {
-                row[x] = static_cast<std::uint8_t>(index);
-            } else {
-                row[x / 2] |= static_cast<std::uint8_t>(x % 2 == 0 ? index << 4 : index);
+    for (int y = size - 1; y >= 0; --y) {
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(maskRow), 0);
+        for (int x = 0; x < size; ++x) {
+            if (pixels[(static_cast<std::size_t>(y) * size + x) * 4 + 3] == 0) {
+                row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
             }
         }
         out.insert(out.end(), row.begin(), row.end());
     }
-    out.insert(out.end(), static_cast<std::size_t>(maskRow * kIconSize), 0);
+    return out;
+}
+
+// The 256-pixel image as PNG, which is how icons store their largest size.
+std::vector<std::uint8_t> PngImage(const std::vector<std::uint8_t>& pixels, int size)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(size);
+    image.height = static_cast<png_uint_32>(size);
+    image.format = PNG_FORMAT_BGRA;
+    png_alloc_size_t bytes = 0;
+    if (!png_image_write_get_memory_size(image, bytes, 0, pixels.data(), 0, nullptr)) {
+        return {};
+    }
+    std::vector<std::uint8_t> out(bytes);
+    if (!png_image_write_to_memory(&image, out.data(), &bytes, 0, pixels.data(), 0, nullptr)) {
+        return {};
+    }
+    out.resize(bytes);
     return out;
 }
 
@@ -188,20 +204,28 @@ bool WriteFile(const char* path, const std::vector<std::uint8_t>& bytes)
 
 int MakeIcon(const char* path)
 {
-    const std::vector<Rgb> pixels = DrawIcon();
-    const std::vector<std::uint8_t> images[] = {IconImage(pixels, 4), IconImage(pixels, 8)};
+    const int sizes[] = {16, 24, 32, 48, 256};
+    std::vector<std::vector<std::uint8_t>> images;
+    for (int size : sizes) {
+        const std::vector<std::uint8_t> pixels = DrawIcon(size);
+        images.push_back(size == 256 ? PngImage(pixels, size) : DibImage(pixels, size));
+        if (images.back().empty()) {
+            std::fprintf(stderr, "cannot encode the %d-pixel image\n", size);
+            return 1;
+        }
+    }
     std::vector<std::uint8_t> out;
     Put16(out, 0);
     Put16(out, 1);
-    Put16(out, 2);
-    std::uint32_t offset = 6 + 16 * 2;
-    for (int i = 0; i < 2; ++i) {
-        out.push_back(kIconSize);
-        out.push_back(kIconSize);
-        out.push_back(i == 0 ? 16 : 0);
+    Put16(out, static_cast<std::uint32_t>(images.size()));
+    auto offset = static_cast<std::uint32_t>(6 + 16 * images.size());
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        out.push_back(static_cast<std::uint8_t>(sizes[i] & 0xFF)); // 0 means 256
+        out.push_back(static_cast<std::uint8_t>(sizes[i] & 0xFF));
+        out.push_back(0);
         out.push_back(0);
         Put16(out, 1);
-        Put16(out, i == 0 ? 4 : 8);
+        Put16(out, 32);
         Put32(out, static_cast<std::uint32_t>(images[i].size()));
         Put32(out, offset);
         offset += static_cast<std::uint32_t>(images[i].size());
