@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "host/win32_shell.h"
+#include "kernel/universe.h"
 #include "render/win32_draw_target.h"
 #include "scene/random.h"
 #include "scene/scene_model.h"
@@ -23,6 +24,16 @@ HANDLE savedInputContext = nullptr;
 // The seed of the running scene: a scene that resumes after a refused close
 // starts from it again, so that its background and rain look as before.
 std::uint32_t sceneSeed = 0;
+
+// The worker that runs the scene cannot stop the process: the window looks at
+// it this often and, once it has failed, closes as input would close it.
+constexpr UINT_PTR kEngineWatch = 0x5645;
+constexpr UINT kEngineWatchMs = 250;
+// Set once the scene has failed: it is not started again, and the run ends with
+// the shell's failure code.
+bool sceneFailed = false;
+
+RenderContextCount contexts;
 
 void FillPixelFormatRequest(PIXELFORMATDESCRIPTOR& request)
 {
@@ -56,6 +67,7 @@ bool StartScene(HWND window, bool firstTime)
     if (saverRenderContext == nullptr) {
         return false;
     }
+    ++contexts.made;
     if (firstTime) {
         sceneSeed = static_cast<std::uint32_t>(std::time(nullptr));
     }
@@ -65,12 +77,26 @@ bool StartScene(HWND window, bool firstTime)
     return true;
 }
 
+// Notes a failure of the scene's worker with the shell, once; true when the
+// scene has failed, now or before.
+bool NoteSceneFailure()
+{
+    if (!sceneFailed && currentUniverse != nullptr && currentUniverse->WorkerFailed()) {
+        sceneFailed = true;
+        ShellKeepFailure("the scene stopped: " + currentUniverse->WorkerFailure());
+    }
+    return sceneFailed;
+}
+
 // Each handle is released once, however many close and destroy messages come.
 void StopScene(HWND window)
 {
+    NoteSceneFailure();
     StopEngine();
     if (saverRenderContext != nullptr) {
-        wglDeleteContext(saverRenderContext);
+        if (wglDeleteContext(saverRenderContext)) {
+            ++contexts.deleted;
+        }
         saverRenderContext = nullptr;
     }
     if (saverDeviceContext != nullptr) {
@@ -177,6 +203,16 @@ LRESULT SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         if (!StartScene(window, true)) {
             MessageBoxA(window, "Screen saver can't set an appropriate OpenGL mode", "Open GL error", MB_OK);
             PostQuitMessage(-1);
+        } else {
+            SetTimer(window, kEngineWatch, kEngineWatchMs, nullptr);
+        }
+        return BaseSaverProc(window, message, wParam, lParam);
+    case WM_TIMER:
+        if (wParam == kEngineWatch) {
+            if (!sceneFailed && NoteSceneFailure()) {
+                PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+            return 0;
         }
         return BaseSaverProc(window, message, wParam, lParam);
     case WM_CLOSE: {
@@ -186,7 +222,8 @@ LRESULT SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         const LRESULT result = BaseSaverProc(window, message, wParam, lParam);
         // A refused close (the password was not given) leaves the window up:
         // the scene then goes on instead of standing still on its last frame.
-        if (wasRunning && IsWindow(window) && !ShellCloseApproved()) {
+        // A failed scene stays down: the window then keeps its last frame.
+        if (wasRunning && !sceneFailed && IsWindow(window) && !ShellCloseApproved()) {
             StartScene(window, false);
         }
         return result;
@@ -197,6 +234,11 @@ LRESULT SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     default:
         return BaseSaverProc(window, message, wParam, lParam);
     }
+}
+
+RenderContextCount RenderContextsSoFar()
+{
+    return contexts;
 }
 
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

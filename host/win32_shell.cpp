@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <memory>
+#include <stdexcept>
 
 #include "resources/resource_ids.h"
 
@@ -363,5 +364,12 @@ void ShellKeepException()
 {
     if (!pendingException) {
         pendingException = std::current_exception();
+    }
+}
+
+void ShellKeepFailure(const std::string& what)
+{
+    if (!pendingException) {
+        pendingException = std::make_exception_ptr(std::runtime_error(what));
     }
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "host/shell_rules.h"
 
@@ -48,6 +49,9 @@ void ShellSetCursorAnchor(POINT position);
 // once control is back in the shell's own frames: C++ exceptions must not
 // unwind through the system's message dispatch.
 void ShellKeepException();
+// A failure that did not come as an exception (the scene's worker stopped):
+// kept like one, so that the run ends as an escaped exception ends it.
+void ShellKeepFailure(const std::string& what);
 
 // The class and the titles by which the system and a second instance find the saver.
 extern const wchar_t kSaverClassName[];
@@ -57,3 +61,12 @@ extern const wchar_t kPreviewTitle[];
 // The window procedures of the saver window (win32_saver_window.cpp).
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The rendering contexts the saver window made, and those that it deleted
+// (wglDeleteContext succeeded): equal once every engine has stopped. A test
+// build reports them.
+struct RenderContextCount {
+    int made = 0;
+    int deleted = 0;
+};
+RenderContextCount RenderContextsSoFar();

@@ -8,7 +8,8 @@
 namespace NS_X11Saver {
 
 constexpr int kExitOk = 0;
-// No display, no GLX, a bad window, an OpenGL context that cannot be made.
+// No display, no GLX, a bad window, an OpenGL context that cannot be made, a
+// scene that stopped by a failure.
 constexpr int kExitFailure = 1;
 // A bad command line: 1 as well, as XScreenSaver's hacks do.
 constexpr int kExitUsage = 1;

@@ -19,6 +19,11 @@ public:
     // Creates each handler of the scene, bound to `universe`, and appends it to the list.
     virtual void CreateHandlers(std::list<NS_AttributeHandler::AttributeHandler*>& handlers) = 0;
 
+    // The worker's last act, after its last handler call and before it tells the
+    // universe that it stopped, whether on request or by a failure: the place to
+    // let go of what the handlers' Init bound to the worker thread.
+    virtual void WorkerStopping() noexcept {}
+
 protected:
     NS_AttributeHandler::UniverseForHandler* universe = nullptr;
 };

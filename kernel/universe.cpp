@@ -58,6 +58,7 @@ Universe::Universe(NS_InitialModel::InitialModel* model, Unpaced)
 
 void Universe::Build(NS_InitialModel::InitialModel* model)
 {
+    initialModel = model;
     handlers.Add(new NS_SystemHandler::SystemHandler(this));
     model->SetUniverse(this);
     std::list<NS_AttributeHandler::AttributeHandler*> created;
@@ -249,6 +250,7 @@ void Universe::RunWorker()
                 }
             }
         }
+        initialModel->WorkerStopping();
         NS_Platform::SignalEvent(stoppedEvent);
         stoppedSignalled = true;
     } catch (...) {
@@ -257,6 +259,7 @@ void Universe::RunWorker()
         workerFailure = NS_Failure::Describe(std::current_exception());
         workerFailed.store(true, std::memory_order_release);
         if (!stoppedSignalled) {
+            initialModel->WorkerStopping();
             NS_Platform::SignalEvent(stoppedEvent);
         }
     }

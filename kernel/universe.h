@@ -71,6 +71,7 @@ private:
     static std::uint32_t WorkerRoutine(void* argument);
     void RunWorker();
 
+    NS_InitialModel::InitialModel* initialModel = nullptr; // outlives the universe
     NS_ObjectsCollection::ObjectsCollection objects;
     NS_HandlersCollection::HandlersCollection handlers;
     NS_Events::EventQueue events;

@@ -9,6 +9,11 @@ namespace NS_DrawTarget {
 // worker, from Loader::Init on). The result is not examined.
 void MakeCurrent();
 
+// Lets go of the rendering context on the calling thread, if it holds one, so
+// that the host can delete the context once the worker has stopped: a context
+// still current on another thread cannot be deleted.
+void Release();
+
 // Shows the frame just drawn.
 void Present();
 

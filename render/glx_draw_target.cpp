@@ -46,6 +46,13 @@ void MakeCurrent()
     FollowDrawableSize();
 }
 
+void Release()
+{
+    if (glXGetCurrentContext() != nullptr) {
+        glXMakeCurrent(glXGetCurrentDisplay(), None, nullptr);
+    }
+}
+
 // The size is checked after the swap, so a resize shows from the next frame on.
 void Present()
 {

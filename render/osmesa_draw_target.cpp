@@ -85,6 +85,13 @@ void MakeInstalledCurrent()
                       installed->width, installed->height);
 }
 
+void ReleaseCurrent()
+{
+    if (OSMesaGetCurrentContext() != nullptr) {
+        OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
+    }
+}
+
 void PresentInstalled()
 {
     if (installed == nullptr) {
@@ -101,6 +108,11 @@ namespace NS_DrawTarget {
 void MakeCurrent()
 {
     NS_OSMesaTarget::MakeInstalledCurrent();
+}
+
+void Release()
+{
+    NS_OSMesaTarget::ReleaseCurrent();
 }
 
 void Present()

@@ -55,6 +55,8 @@ private:
 
 // MakeCurrent's work: binds the installed target, if any, to this thread.
 void MakeInstalledCurrent();
+// Release's work: unbinds whatever OSMesa context this thread holds.
+void ReleaseCurrent();
 // Present's work: finishes the frame in the installed target and counts it.
 void PresentInstalled();
 

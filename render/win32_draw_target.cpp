@@ -9,6 +9,13 @@ namespace NS_DrawTarget {
 
 void MakeCurrent() { wglMakeCurrent(saverDeviceContext, saverRenderContext); }
 
+void Release()
+{
+    if (wglGetCurrentContext() != nullptr) {
+        wglMakeCurrent(nullptr, nullptr);
+    }
+}
+
 void Present() { SwapBuffers(saverDeviceContext); }
 
 } // namespace NS_DrawTarget

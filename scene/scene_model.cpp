@@ -3,12 +3,14 @@
 #include <new>
 
 #include "kernel/universe.h"
+#include "render/draw_target.h"
 #include "render/loader.h"
 #include "scene/drop.h"
 #include "scene/drops_manager.h"
 #include "scene/rain.h"
 
 InitialModel sceneModel;
+InitialModel* engineModel = &sceneModel;
 NS_Universe::Universe* currentUniverse = nullptr;
 
 void InitialModel::CreateHandlers(std::list<NS_AttributeHandler::AttributeHandler*>& out)
@@ -21,6 +23,11 @@ void InitialModel::CreateHandlers(std::list<NS_AttributeHandler::AttributeHandle
     out.push_back(new Rain(universe));
 }
 
+void InitialModel::WorkerStopping() noexcept
+{
+    NS_DrawTarget::Release();
+}
+
 void StartEngineWith(NS_InitialModel::InitialModel& model)
 {
     // Two universes would share the one rendering context from two workers.
@@ -30,7 +37,10 @@ void StartEngineWith(NS_InitialModel::InitialModel& model)
     currentUniverse = new (std::nothrow) NS_Universe::Universe(&model);
 }
 
-void StartEngine() { StartEngineWith(sceneModel); }
+void StartEngine()
+{
+    StartEngineWith(*engineModel);
+}
 
 void StopEngine()
 {

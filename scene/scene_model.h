@@ -16,10 +16,17 @@ public:
     // Appends Loader, Drop, DropsManager and Rain, in that order, each bound to
     // the universe given to SetUniverse. Reads and clears nothing of the list.
     void CreateHandlers(std::list<NS_AttributeHandler::AttributeHandler*>& out) override;
+    // The Loader made the drawing target's context current on the worker in its
+    // Init; the worker lets go of it here, so that the host can delete it.
+    void WorkerStopping() noexcept override;
 };
 
 // The one model of the program; it outlives every universe.
 extern InitialModel sceneModel;
+
+// The model StartEngine runs: sceneModel, unless a test build of a host links
+// in a scene of its own that sets it before main.
+extern InitialModel* engineModel;
 
 // The running universe, or null while none runs. At most one runs at a time.
 extern NS_Universe::Universe* currentUniverse;

@@ -2,7 +2,10 @@
 
 #include <tlhelp32.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cwchar>
+#include <string>
 
 namespace velmora_driver {
 
@@ -14,9 +17,9 @@ std::wstring OwnDirectory()
     return directory.substr(0, directory.find_last_of(L"\\/"));
 }
 
-Saver::Saver(const std::wstring& arguments)
+Saver::Saver(const std::wstring& arguments, const wchar_t* image) : imageName(image)
 {
-    const std::wstring program = OwnDirectory() + L"\\velmora.scr";
+    const std::wstring program = OwnDirectory() + L"\\" + imageName;
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');
@@ -94,7 +97,10 @@ bool Saver::WaitForExit(DWORD timeoutMs, int& code)
     }
 }
 
-bool Saver::Running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+bool Saver::Running() const
+{
+    return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
+}
 
 namespace {
 
@@ -170,7 +176,7 @@ int Saver::OwnThreads() const
         MODULEENTRY32W module{};
         module.dwSize = sizeof module;
         for (BOOL more = Module32FirstW(modules, &module); more; more = Module32NextW(modules, &module)) {
-            if (_wcsicmp(module.szModule, L"velmora.scr") == 0) {
+            if (_wcsicmp(module.szModule, imageName.c_str()) == 0) {
                 imageStart = reinterpret_cast<std::uintptr_t>(module.modBaseAddr);
                 imageEnd = imageStart + module.modBaseSize;
             }
@@ -389,6 +395,58 @@ bool TakeScreenshot(const std::wstring& path, Screenshot& shot, std::string& err
         }
     }
     return true;
+}
+
+namespace {
+std::string FirstLineOf(const std::wstring& path)
+{
+    std::string line;
+    if (FILE* file = _wfopen(path.c_str(), L"r")) {
+        char buffer[128] = {};
+        if (std::fgets(buffer, sizeof buffer, file) != nullptr) {
+            line = buffer;
+        }
+        std::fclose(file);
+    }
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.pop_back();
+    }
+    return line;
+}
+} // namespace
+
+TestBuildRun::TestBuildRun(unsigned failAtCycle)
+    : contextLog(OwnDirectory() + L"\\contexts.txt"), failureLog(OwnDirectory() + L"\\failure-time.txt")
+{
+    DeleteFileW(contextLog.c_str());
+    DeleteFileW(failureLog.c_str());
+    SetEnvironmentVariableW(L"VELMORA_TEST_FAIL_AT_CYCLE", std::to_wstring(failAtCycle).c_str());
+    SetEnvironmentVariableW(L"VELMORA_TEST_FAILURE_LOG", failureLog.c_str());
+    SetEnvironmentVariableW(L"VELMORA_TEST_CONTEXT_LOG", contextLog.c_str());
+}
+
+TestBuildRun::~TestBuildRun()
+{
+    SetEnvironmentVariableW(L"VELMORA_TEST_FAIL_AT_CYCLE", nullptr);
+    SetEnvironmentVariableW(L"VELMORA_TEST_FAILURE_LOG", nullptr);
+    SetEnvironmentVariableW(L"VELMORA_TEST_CONTEXT_LOG", nullptr);
+}
+
+std::string TestBuildRun::Contexts() const
+{
+    return FirstLineOf(contextLog);
+}
+
+long long TestBuildRun::FailedAt() const
+{
+    const std::string line = FirstLineOf(failureLog);
+    return line.empty() ? -1 : std::stoll(line);
+}
+
+long long SteadyMilliseconds()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace velmora_driver

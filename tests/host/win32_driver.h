@@ -18,8 +18,9 @@ std::wstring OwnDirectory();
 
 class Saver {
 public:
-    // Starts "<dir>\velmora.scr <arguments>" with the current environment.
-    explicit Saver(const std::wstring& arguments);
+    // Starts "<dir>\<image> <arguments>" with the current environment; the
+    // image is velmora.scr, or velmora-test.scr, the saver's test build.
+    explicit Saver(const std::wstring& arguments, const wchar_t* image = L"velmora.scr");
     Saver(const Saver&) = delete;
     Saver& operator=(const Saver&) = delete;
     // Ends a process that a test left running.
@@ -46,8 +47,33 @@ public:
     int OwnThreads() const;
 
 private:
+    std::wstring imageName;
     PROCESS_INFORMATION process{};
 };
+
+// The environment of velmora-test.scr, the saver's test build, for the savers
+// started while one of these lives: a scene that fails on the given tick (0:
+// never), and the files where that build notes when the scene failed and how
+// many rendering contexts the run made and deleted.
+class TestBuildRun {
+public:
+    explicit TestBuildRun(unsigned failAtCycle = 0);
+    TestBuildRun(const TestBuildRun&) = delete;
+    TestBuildRun& operator=(const TestBuildRun&) = delete;
+    ~TestBuildRun();
+
+    // "made N deleted M", or empty before the saver has ended.
+    std::string Contexts() const;
+    // When the scene failed, on the steady clock (SteadyMilliseconds); -1 if it did not.
+    long long FailedAt() const;
+
+private:
+    std::wstring contextLog;
+    std::wstring failureLog;
+};
+
+// The steady clock in milliseconds, the same in every process of the machine.
+long long SteadyMilliseconds();
 
 // Pumps this thread's messages for the given time.
 void PumpFor(DWORD ms);

@@ -145,3 +145,50 @@ TEST_F(PasswordCase, ChangePasswordRunsAndEndsWithZero)
     ASSERT_TRUE(saver.WaitForExit(10000, code));
     EXPECT_EQ(code, 0);
 }
+
+// velmora-test.scr, the saver's test build, counts the rendering contexts: the
+// scene that resumes after a refused password runs on a new one, and each is
+// deleted.
+TEST_F(PasswordCase, TheSceneResumedAfterARefusalLeavesNoContextBehind)
+{
+    SetUsePassword(true);
+    Answer(L"refuse-once");
+    TestBuildRun logs;
+    {
+        Saver saver(L"/s", L"velmora-test.scr");
+        HWND window = saver.WaitForSaverWindow();
+        ASSERT_NE(window, nullptr);
+        PostMessageW(window, WM_KEYDOWN, 'A', 0);
+        ASSERT_TRUE(PumpUntil([] { return !PasswordCalls().empty(); })) << "the password was not asked for";
+        PumpFor(300); // past the 200 ms in which a close is refused unasked
+        ASSERT_TRUE(saver.Running());
+        PostMessageW(window, WM_KEYDOWN, 'B', 0);
+        int code = 99;
+        ASSERT_TRUE(saver.WaitForExit(10000, code));
+        EXPECT_EQ(code, 0);
+    }
+    EXPECT_EQ(PasswordCalls(), (std::vector<std::string>{"refuse", "accept"}));
+    EXPECT_EQ(logs.Contexts(), "made 2 deleted 2");
+}
+
+// A failed scene closes the saver as input would: the password still guards
+// the close, a refusal keeps the window up (the scene does not come back),
+// and once the password is given the run ends with -1.
+TEST_F(PasswordCase, AFailedSceneClosesOnlyWithThePasswordAndThenEndsWithMinusOne)
+{
+    SetUsePassword(true);
+    Answer(L"refuse-once");
+    TestBuildRun logs(10);
+    Saver saver(L"/s", L"velmora-test.scr");
+    HWND window = saver.WaitForSaverWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(PumpUntil([] { return !PasswordCalls().empty(); })) << "the failure did not ask for the password";
+    PumpFor(300);
+    ASSERT_TRUE(saver.Running()) << "a failed scene ended the saver without the password";
+    PostMessageW(window, WM_KEYDOWN, 'B', 0);
+    int code = 99;
+    ASSERT_TRUE(saver.WaitForExit(10000, code));
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(PasswordCalls(), (std::vector<std::string>{"refuse", "accept"}));
+    EXPECT_EQ(logs.Contexts(), "made 1 deleted 1") << "the failed scene was started again";
+}

@@ -342,3 +342,41 @@ TEST(SaverPicture, ShowsTheBackgroundTheRainAndTheClock)
     int code = 99;
     EXPECT_TRUE(run.saver.WaitForExit(10000, code));
 }
+
+// velmora-test.scr, the saver's test build, counts the rendering contexts it
+// makes and deletes: the worker lets go of its context before it says that it
+// stopped, so the window can delete it, on a close as after a failure.
+TEST(SaverEngine, ACloseDeletesEveryContextMade)
+{
+    TestBuildRun logs;
+    {
+        Saver saver(L"/s", L"velmora-test.scr");
+        HWND window = saver.WaitForSaverWindow();
+        ASSERT_NE(window, nullptr);
+        PumpFor(500);
+        PostMessageW(window, WM_KEYDOWN, VK_SPACE, 0);
+        int code = 99;
+        ASSERT_TRUE(saver.WaitForExit(10000, code));
+        EXPECT_EQ(code, 0);
+    }
+    EXPECT_EQ(logs.Contexts(), "made 1 deleted 1");
+}
+
+// A scene that fails on its tenth tick ends the saver, full screen or preview,
+// with -1, as an unhandled failure ends it. The window looks four times a
+// second; how soon after the failure the saver ended is printed.
+TEST(SaverEngine, AFailedSceneEndsTheSaverWithMinusOne)
+{
+    HostWindow host;
+    for (const std::wstring& arguments : {std::wstring(L"/s"), L"/p " + host.Handle()}) {
+        TestBuildRun logs(10);
+        Saver saver(arguments, L"velmora-test.scr");
+        int code = 99;
+        ASSERT_TRUE(saver.WaitForExit(kCloseBoundMs, code)) << "the saver stands still after its scene failed";
+        const long long ended = SteadyMilliseconds();
+        EXPECT_EQ(code, -1);
+        ASSERT_GE(logs.FailedAt(), 0) << "the scene did not fail";
+        std::printf("%ls: ended %lld ms after the failure\n", arguments.c_str(), ended - logs.FailedAt());
+        EXPECT_EQ(logs.Contexts(), "made 1 deleted 1");
+    }
+}

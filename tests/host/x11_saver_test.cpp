@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -55,10 +56,10 @@ std::string testDisplayName;
 class Saver {
 public:
     Saver(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment = {},
-          bool keepDisplay = true)
+          bool keepDisplay = true, const char* program = VELMORA_BINARY)
         : errorPath("/tmp/velmora-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".err")
     {
-        std::vector<std::string> words{VELMORA_BINARY};
+        std::vector<std::string> words{program};
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<std::string> environment =
             velmora_test::EnvironmentWithout({"DISPLAY", "XSCREENSAVER_WINDOW", "ASAN_OPTIONS"});
@@ -723,6 +724,76 @@ TEST(X11SaverWithoutGlx, SaysSoInOneLineAndFails)
     const std::string text = saver.ErrorOutput();
     EXPECT_NE(std::string::npos, text.find("no GLX extension")) << text;
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
+}
+
+namespace {
+// The environment of velmora-test, the saver's test build: a scene that fails on
+// the given tick (0: never), and the files where that build notes when the scene
+// failed (steady clock, ms) and how many GLX contexts it made and deleted.
+struct TestBuildRun {
+    std::string failureLog = "/tmp/velmora-test-" + std::to_string(getpid()) + "-failure.time";
+    std::string contextLog = "/tmp/velmora-test-" + std::to_string(getpid()) + "-contexts.txt";
+    std::vector<std::string> environment;
+
+    explicit TestBuildRun(unsigned failAtCycle = 0)
+        : environment{"VELMORA_TEST_FAIL_AT_CYCLE=" + std::to_string(failAtCycle),
+                      "VELMORA_TEST_FAILURE_LOG=" + failureLog, "VELMORA_TEST_CONTEXT_LOG=" + contextLog}
+    {
+        std::remove(failureLog.c_str());
+        std::remove(contextLog.c_str());
+    }
+    ~TestBuildRun()
+    {
+        std::remove(failureLog.c_str());
+        std::remove(contextLog.c_str());
+    }
+    static std::string FirstLine(const std::string& path)
+    {
+        std::ifstream file(path);
+        std::string line;
+        std::getline(file, line);
+        return line;
+    }
+    std::string Contexts() const { return FirstLine(contextLog); }
+    long long FailedAt() const
+    {
+        const std::string line = FirstLine(failureLog);
+        return line.empty() ? -1 : std::stoll(line);
+    }
+};
+} // namespace
+
+// The worker lets go of the GLX context before it says that it stopped, so
+// the context is really deleted at the end, whether on a close or a failure.
+TEST_F(X11Saver, AKeyPressDeletesTheContextItMade)
+{
+    TestBuildRun run;
+    Saver saver({}, run.environment, true, VELMORA_TEST_BINARY);
+    const Window window = FindWindowOf(saver);
+    ASSERT_NE(None, window) << saver.ErrorOutput();
+    ASSERT_GE(WaitForScene(window).DistinctColours(), kSceneColours) << saver.ErrorOutput();
+    PressKey();
+    EXPECT_EQ(0, saver.WaitExit()) << saver.ErrorOutput();
+    EXPECT_EQ("made 1 deleted 1", run.Contexts());
+}
+
+// The test build's scene throws on its tenth tick; the saver notices (it looks
+// four times a second) and ends as a failure does, with one line that says what
+// failed. How soon after the failure it ended is recorded.
+TEST_F(X11Saver, AFailedSceneEndsItWithOneLineAndAFailure)
+{
+    TestBuildRun run(10);
+    Saver saver({}, run.environment, true, VELMORA_TEST_BINARY);
+    const std::optional<int> code = saver.WaitExit();
+    const auto ended = std::chrono::duration_cast<milliseconds>(Clock::now().time_since_epoch()).count();
+    ASSERT_TRUE(code.has_value()) << "still running after its scene failed";
+    EXPECT_EQ(1, *code);
+    const std::string text = saver.ErrorOutput();
+    EXPECT_NE(std::string::npos, text.find("velmora: the scene stopped: a handler was used against its rules")) << text;
+    EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
+    ASSERT_GE(run.FailedAt(), 0) << "the scene never failed";
+    RecordProperty("milliseconds_after_failure", static_cast<int>(ended - run.FailedAt()));
+    EXPECT_EQ("made 1 deleted 1", run.Contexts());
 }
 
 // -visual default takes the screen's default visual; a visual the screen does

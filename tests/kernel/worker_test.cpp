@@ -218,3 +218,38 @@ TEST(Worker, StartsAndStopsManyUniversesInARow)
         }
     }
 }
+
+// The model hears last from the worker, on the worker's thread and once, before
+// the universe goes on to tear the scene down: on a stop and after a failure.
+TEST(Worker, TellsTheModelItIsStoppingBeforeTheTeardownOnAStopAndAfterAFailure)
+{
+    struct WatchingModel : ScriptedModel {
+        using ScriptedModel::ScriptedModel;
+        std::vector<std::thread::id> calls;
+        std::size_t destroyedThen = 0;
+        void WorkerStopping() noexcept override
+        {
+            std::this_thread::sleep_for(20ms); // a teardown that did not wait would show now
+            calls.push_back(std::this_thread::get_id());
+            destroyedThen = journal->destroyed.size();
+        }
+    };
+    for (const bool fail : {false, true}) {
+        WatchingModel model{{L"Drop"}};
+        model.configure = [fail](ScriptedHandler& h) {
+            h.onEvent = [fail](ScriptedHandler& self, const NS_Events::Event& e) {
+                if (fail && e.kind == NS_Events::Tick) {
+                    self.GetValue(NS_ObjectIndex::ObjectIndex{}); // throws
+                }
+            };
+        };
+        {
+            NS_Universe::Universe universe(&model);
+            ASSERT_TRUE(WaitUntil([&] { return universe.CyclesRun() >= 2 || universe.WorkerFailed(); }));
+        }
+        ASSERT_EQ(model.calls.size(), 1u) << (fail ? "after a failure" : "on a stop");
+        EXPECT_NE(model.calls[0], std::this_thread::get_id());
+        EXPECT_EQ(model.calls[0], model.journal->lastHandleThread);
+        EXPECT_EQ(model.destroyedThen, 0u);
+    }
+}
