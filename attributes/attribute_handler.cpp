@@ -1,15 +1,11 @@
 #include "attributes/attribute_handler.h"
 
-#include <new>
+#include <memory>
 
+#include "kernel/failure.h"
 #include "kernel/object.h"
 
 namespace NS_AttributeHandler {
-
-void Fail()
-{
-    throw new (std::nothrow) Exception;
-}
 
 AttributeHandler::AttributeHandler(UniverseForHandler* owner) : universe(owner) {}
 
@@ -19,24 +15,24 @@ void AttributeHandler::Init() {}
 
 NS_Attribute::AttributeValue* AttributeHandler::GetValue(const NS_ObjectIndex::ObjectIndex&)
 {
-    Fail();
+    NS_Failure::Throw<Exception>();
 }
 
 void AttributeHandler::Attach(const NS_ObjectIndex::ObjectIndex&)
 {
-    Fail();
+    NS_Failure::Throw<Exception>();
 }
 
 void AttributeHandler::SetValue(const NS_ObjectIndex::ObjectIndex&, const NS_Attribute::AttributeValue*)
 {
-    Fail();
+    NS_Failure::Throw<Exception>();
 }
 
 void AttributeHandler::Detach(const NS_ObjectIndex::ObjectIndex& reference)
 {
     NS_Object::Object* object = universe->FindObject(reference);
     if (object == nullptr) {
-        Fail();
+        NS_Failure::Throw<Exception>();
     }
     object->attributes.Remove(name);
     SendEvent(reference, nullptr, NS_Events::Detached);
@@ -53,11 +49,11 @@ NS_Attribute::Attribute* AttributeHandler::FindOwnAttribute(const NS_ObjectIndex
 {
     NS_Object::Object* object = universe->FindObject(reference);
     if (object == nullptr) {
-        Fail();
+        NS_Failure::Throw<Exception>();
     }
     auto* attribute = dynamic_cast<NS_Attribute::Attribute*>(object->attributes.Find(name));
     if (attribute == nullptr) {
-        Fail();
+        NS_Failure::Throw<Exception>();
     }
     return attribute;
 }
@@ -65,22 +61,23 @@ NS_Attribute::Attribute* AttributeHandler::FindOwnAttribute(const NS_ObjectIndex
 void AttributeHandler::AttachValue(const NS_ObjectIndex::ObjectIndex& reference, NS_Attribute::AttributeValue* value)
 {
     if (value == nullptr) {
-        Fail();
+        NS_Failure::Throw<Exception>();
     }
+    // Owned from here on, whatever fails below (out of memory included).
+    std::unique_ptr<NS_Attribute::AttributeValue> owned(value);
     NS_Object::Object* object = universe->FindObject(reference);
     if (object == nullptr) {
-        delete value;
-        Fail();
+        NS_Failure::Throw<Exception>();
     }
-    auto* attribute = new NS_Attribute::Attribute(name);
-    attribute->value = value;
+    auto attribute = std::make_unique<NS_Attribute::Attribute>(name);
+    attribute->value = owned.release();
     try {
-        object->attributes.Add(attribute);
+        object->attributes.Add(attribute.get());
     } catch (NS_AttributesCollection::Exception* refused) {
         delete refused;
-        delete attribute; // takes the value with it
-        Fail();
+        NS_Failure::Throw<Exception>();
     }
+    attribute.release();
     SendEvent(reference, nullptr, NS_Events::Attached);
 }
 

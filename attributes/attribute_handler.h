@@ -69,8 +69,6 @@ protected:
     std::wstring name;
 };
 
-[[noreturn]] void Fail();
-
 } // namespace NS_AttributeHandler
 
 // The objects a handler follows, ordered by stamp (so by creation).

@@ -1,15 +1,10 @@
 #include "attributes/attributes_collection.h"
 
-#include <new>
+#include "kernel/failure.h"
 
 namespace NS_AttributesCollection {
 
-namespace {
-[[noreturn]] void Fail()
-{
-    throw new (std::nothrow) Exception;
-}
-} // namespace
+using NS_Failure::Throw;
 
 AttributesCollectionElement::~AttributesCollectionElement() = default;
 
@@ -25,7 +20,7 @@ void AttributesCollection::Add(AttributesCollectionElement* element)
     std::wstring key = element->GetName();
     auto found = elements.lower_bound(key);
     if (found != elements.end() && found->first == key) {
-        Fail();
+        Throw<Exception>();
     }
     elements.emplace_hint(found, std::move(key), element);
 }
@@ -34,7 +29,7 @@ void AttributesCollection::Remove(const std::wstring& name)
 {
     auto found = elements.find(name);
     if (found == elements.end()) {
-        Fail();
+        Throw<Exception>();
     }
     delete found->second;
     elements.erase(found);
@@ -48,8 +43,7 @@ AttributesCollectionElement* AttributesCollection::Find(const std::wstring& name
 
 void AttributesCollection::GetAll(std::vector<AttributesCollectionElement*>& list) const
 {
-    // Dropping the old storage first keeps a stale snapshot from outliving the call.
-    std::vector<AttributesCollectionElement*>().swap(list);
+    list.clear();
     list.reserve(elements.size());
     for (const auto& entry : elements) {
         list.push_back(entry.second);

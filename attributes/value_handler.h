@@ -4,6 +4,7 @@
 #pragma once
 
 #include "attributes/attribute_handler.h"
+#include "kernel/failure.h"
 
 namespace NS_AttributeHandler {
 
@@ -21,15 +22,24 @@ public:
     {
         auto* value = dynamic_cast<Value*>(GetValue(reference));
         if (value == nullptr) {
-            Fail();
+            NS_Failure::Throw<Exception>();
         }
         return value;
     }
 
     void Attach(const NS_ObjectIndex::ObjectIndex& reference) override
     {
-        AttachValue(reference, new Value());
-        objects.insert(reference);
+        // Into the set first, so that nothing can fail after the value is on the
+        // object and announced; taken out again when attaching fails.
+        const auto placed = objects.insert(reference);
+        try {
+            AttachValue(reference, new Value());
+        } catch (...) {
+            if (placed.second) {
+                objects.erase(placed.first);
+            }
+            throw;
+        }
     }
 
     void SetValue(const NS_ObjectIndex::ObjectIndex& reference, const NS_Attribute::AttributeValue* value) override
@@ -39,7 +49,7 @@ public:
         auto* given = dynamic_cast<const Value*>(value);
         // A value of another class has nothing to copy from; refusing it beats slicing.
         if (stored == nullptr || given == nullptr) {
-            Fail();
+            NS_Failure::Throw<Exception>();
         }
         *stored = *given;
         SendEvent(reference, attribute, NS_Events::Changed);

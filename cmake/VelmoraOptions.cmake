@@ -3,6 +3,14 @@ add_library(velmora_options INTERFACE)
 
 target_compile_options(velmora_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wcast-align -Woverloaded-virtual -Wnull-dereference)
+# The scene must come out the same to the last bit on every build: no compiler
+# may fuse a * b + c into one rounding (as it would for FMA-capable targets).
+if(MSVC)
+  target_compile_options(velmora_options INTERFACE /fp:precise)
+else()
+  target_compile_options(velmora_options INTERFACE -ffp-contract=off)
+endif()
+
 if(VELMORA_WERROR)
   target_compile_options(velmora_options INTERFACE -Werror)
 endif()

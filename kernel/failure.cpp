@@ -1,5 +1,8 @@
 #include "kernel/failure.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "attributes/attribute_handler.h"
 #include "attributes/attributes_collection.h"
 #include "kernel/object_index.h"
@@ -10,14 +13,16 @@
 namespace NS_Failure {
 
 namespace {
-template <typename T> std::string Named(T* thrown, const char* what)
+
+template <typename T> const char* Named(T* thrown, const char* what) noexcept
 {
     delete thrown;
     return what;
 }
-} // namespace
 
-std::string Describe(std::exception_ptr failure)
+// Only literals and what() come out of here; the latter lives as long as
+// `failure` does.
+const char* Words(const std::exception_ptr& failure) noexcept
 {
     if (!failure) {
         return "no failure";
@@ -43,6 +48,25 @@ std::string Describe(std::exception_ptr failure)
     } catch (...) {
         return "an unknown exception";
     }
+}
+
+} // namespace
+
+std::string Describe(std::exception_ptr failure)
+{
+    return Words(failure);
+}
+
+void DescribeInto(std::exception_ptr failure, char* buffer, std::size_t size) noexcept
+{
+    if (size == 0) {
+        Words(failure);
+        return;
+    }
+    const char* words = Words(failure);
+    const std::size_t length = std::min(std::strlen(words), size - 1);
+    std::memcpy(buffer, words, length);
+    buffer[length] = '\0';
 }
 
 } // namespace NS_Failure

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <list>
+#include <memory>
 
 namespace NS_AttributeHandler {
 class AttributeHandler;
@@ -25,6 +26,15 @@ public:
     virtual void WorkerStopping() noexcept {}
 
 protected:
+    // Makes one handler for `universe` and appends it; neither leaks when the
+    // other fails for want of memory.
+    template <typename Handler> void AppendNew(std::list<NS_AttributeHandler::AttributeHandler*>& handlers)
+    {
+        auto made = std::make_unique<Handler>(universe);
+        handlers.push_back(made.get());
+        made.release();
+    }
+
     NS_AttributeHandler::UniverseForHandler* universe = nullptr;
 };
 

@@ -11,7 +11,7 @@ public:
     Object() = default;
     Object(const Object&) = delete;
     Object& operator=(const Object&) = delete;
-    virtual ~Object();
+    virtual ~Object() = default;
 
     NS_AttributesCollection::AttributesCollection attributes;
     NS_ObjectIndex::ObjectIndex self;

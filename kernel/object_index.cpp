@@ -1,7 +1,7 @@
 #include "kernel/object_index.h"
 
+#include "kernel/failure.h"
 #include <atomic>
-#include <new>
 
 namespace NS_ObjectIndex {
 
@@ -16,7 +16,7 @@ void ObjectIndex::AssignStamp()
     const std::uint64_t taken = counter.fetch_add(1, std::memory_order_relaxed);
     stamp = static_cast<std::int64_t>(taken);
     if (taken + 1 == 0) {
-        throw new (std::nothrow) Exception;
+        NS_Failure::Throw<Exception>();
     }
 }
 

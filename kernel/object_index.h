@@ -16,7 +16,6 @@ struct ObjectIndex {
     void AssignStamp();
 
     bool operator<(const ObjectIndex& other) const { return stamp < other.stamp; }
-    bool IsNull() const { return index == -1; }
 };
 
 // The stamp the next object will get. The counter is process-wide and never reset,

@@ -1,21 +1,10 @@
 #include "kernel/objects_collection.h"
 
-#include <new>
-
-namespace NS_Object {
-
-Object::~Object() = default;
-
-} // namespace NS_Object
+#include "kernel/failure.h"
 
 namespace NS_ObjectsCollection {
 
-namespace {
-[[noreturn]] void Fail()
-{
-    throw new (std::nothrow) Exception;
-}
-} // namespace
+using NS_Failure::Throw;
 
 ObjectsCollection::~ObjectsCollection()
 {
@@ -27,7 +16,7 @@ ObjectsCollection::~ObjectsCollection()
 void ObjectsCollection::Add(NS_Object::Object* object)
 {
     if (object->self.index != -1) {
-        Fail();
+        Throw<Exception>();
     }
     if (freeCount > 0) {
         --freeCount;
@@ -38,18 +27,25 @@ void ObjectsCollection::Add(NS_Object::Object* object)
     }
     // A negative index means "null reference", so the table stops short of wrapping.
     if (slots.size() >= static_cast<std::size_t>(INT32_MAX)) {
-        Fail();
+        Throw<Exception>();
     }
-    object->self.index = static_cast<std::int32_t>(slots.size());
-    slots.push_back(object);
+    // Both arrays grow before anything is written, so that a failed growth
+    // leaves them the same length and the object without a slot.
     freeSlots.push_back(0);
+    try {
+        slots.push_back(object);
+    } catch (...) {
+        freeSlots.pop_back();
+        throw;
+    }
+    object->self.index = static_cast<std::int32_t>(slots.size() - 1);
 }
 
 void ObjectsCollection::Remove(const NS_ObjectIndex::ObjectIndex& reference)
 {
     NS_Object::Object* object = Find(reference);
     if (object == nullptr) {
-        Fail();
+        Throw<Exception>();
     }
     // The reference may be the object's own `self`: take the slot before the delete.
     const std::int32_t slot = reference.index;

@@ -20,6 +20,7 @@ public:
     // owners that care check IsEmpty() first.
     ~ObjectsCollection();
 
+    // Leaves the table as it was when it throws (also when growing it fails).
     void Add(NS_Object::Object* object);
     NS_Object::Object* Find(const NS_ObjectIndex::ObjectIndex& reference) const
     {
@@ -31,6 +32,11 @@ public:
     }
     void Remove(const NS_ObjectIndex::ObjectIndex& reference);
     void LiveObjects(std::vector<NS_Object::Object*>& list) const;
+
+    // Slot by slot, for walks that must survive objects going while they walk:
+    // every index below SlotCount() is valid, a free slot gives null.
+    std::size_t SlotCount() const { return slots.size(); }
+    NS_Object::Object* InSlot(std::size_t slot) const { return slots[slot]; }
 
     bool IsEmpty() const { return slots.size() == static_cast<std::size_t>(freeCount); }
     std::size_t LiveCount() const { return slots.size() - static_cast<std::size_t>(freeCount); }

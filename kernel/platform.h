@@ -21,8 +21,8 @@ using TimerRoutine = void (*)(void* argument, std::uint32_t lowTime, std::uint32
 constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
 enum class WaitResult {
-    Signalled,  // the object itself (WAIT_OBJECT_0)
-    Completion, // completion routines ran instead (WAIT_IO_COMPLETION)
+    Signalled,   // the object itself (WAIT_OBJECT_0)
+    RoutinesRan, // queued timer routines ran instead (WAIT_IO_COMPLETION)
     TimedOut,
     Failed,
 };
@@ -56,7 +56,7 @@ bool ArmTimer(Handle timer, std::int64_t dueTime, std::int32_t periodMs, TimerRo
 void CloseTimer(Handle timer);
 
 // Runs the completion routines already queued to the calling thread (SleepEx(0, TRUE)).
-void RunQueuedCompletions();
+void RunQueuedRoutines();
 
 // The current system time as a FILETIME count.
 std::uint64_t CurrentFileTime();

@@ -36,7 +36,7 @@ std::mutex& SyncLock()
 
 struct TimerState;
 
-struct Completion {
+struct QueuedRoutine {
     TimerState* timer;
     TimerRoutine routine;
     void* argument;
@@ -45,7 +45,7 @@ struct Completion {
 
 struct ThreadState {
     std::condition_variable wake;
-    std::deque<Completion> completions; // guarded by SyncLock()
+    std::deque<QueuedRoutine> routines; // guarded by SyncLock()
 };
 
 std::shared_ptr<ThreadState> CurrentThreadState()
@@ -77,16 +77,16 @@ struct TimerState {
     std::thread thread;
 };
 
-void QueueCompletion(const std::shared_ptr<ThreadState>& owner, const Completion& completion)
+void QueueRoutine(const std::shared_ptr<ThreadState>& owner, const QueuedRoutine& completion)
 {
     {
         std::lock_guard<std::mutex> guard(SyncLock());
-        auto pending = std::find_if(owner->completions.begin(), owner->completions.end(),
-                                    [&](const Completion& c) { return c.timer == completion.timer; });
-        if (pending != owner->completions.end()) {
+        auto pending = std::find_if(owner->routines.begin(), owner->routines.end(),
+                                    [&](const QueuedRoutine& c) { return c.timer == completion.timer; });
+        if (pending != owner->routines.end()) {
             *pending = completion; // coalesce: one wake-up, the later time
         } else {
-            owner->completions.push_back(completion);
+            owner->routines.push_back(completion);
         }
     }
     owner->wake.notify_all();
@@ -107,7 +107,7 @@ void TimerLoop(TimerState* timer)
             timer->changed.wait_until(lock, timer->nextDue);
             continue;
         }
-        Completion completion{timer, timer->routine, timer->argument, CurrentFileTime()};
+        QueuedRoutine completion{timer, timer->routine, timer->argument, CurrentFileTime()};
         std::shared_ptr<ThreadState> owner = timer->owner;
         if (timer->periodMs > 0) {
             // Periods missed while nobody listened are skipped, not made up.
@@ -120,14 +120,14 @@ void TimerLoop(TimerState* timer)
             timer->armed = false;
         }
         lock.unlock();
-        QueueCompletion(owner, completion);
+        QueueRoutine(owner, completion);
         lock.lock();
     }
 }
 
-void RunCompletions(std::deque<Completion>& batch)
+void RunRoutines(std::deque<QueuedRoutine>& batch)
 {
-    for (const Completion& completion : batch) {
+    for (const QueuedRoutine& completion : batch) {
         completion.routine(completion.argument, static_cast<std::uint32_t>(completion.time),
                            static_cast<std::uint32_t>(completion.time >> 32));
     }
@@ -157,12 +157,12 @@ WaitResult WaitForEvent(Handle event, std::uint32_t timeoutMs, bool alertable)
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock<std::mutex> lock(SyncLock());
     for (;;) {
-        if (alertable && !self->completions.empty()) {
-            std::deque<Completion> batch;
-            batch.swap(self->completions);
+        if (alertable && !self->routines.empty()) {
+            std::deque<QueuedRoutine> batch;
+            batch.swap(self->routines);
             lock.unlock();
-            RunCompletions(batch);
-            return WaitResult::Completion;
+            RunRoutines(batch);
+            return WaitResult::RoutinesRan;
         }
         if (state->signalled) {
             state->signalled = false;
@@ -293,22 +293,23 @@ void CloseTimer(Handle timer)
     state->thread.join();
     if (state->owner) {
         std::lock_guard<std::mutex> guard(SyncLock());
-        auto& queue = state->owner->completions;
-        queue.erase(std::remove_if(queue.begin(), queue.end(), [&](const Completion& c) { return c.timer == state; }),
-                    queue.end());
+        auto& queue = state->owner->routines;
+        queue.erase(
+            std::remove_if(queue.begin(), queue.end(), [&](const QueuedRoutine& c) { return c.timer == state; }),
+            queue.end());
     }
     delete state;
 }
 
-void RunQueuedCompletions()
+void RunQueuedRoutines()
 {
     const std::shared_ptr<ThreadState> self = CurrentThreadState();
-    std::deque<Completion> batch;
+    std::deque<QueuedRoutine> batch;
     {
         std::lock_guard<std::mutex> guard(SyncLock());
-        batch.swap(self->completions);
+        batch.swap(self->routines);
     }
-    RunCompletions(batch);
+    RunRoutines(batch);
 }
 
 std::uint64_t CurrentFileTime()

@@ -1,5 +1,7 @@
 #include "kernel/system_handler.h"
 
+#include <memory>
+
 #include "kernel/object.h"
 
 namespace NS_SystemHandler {
@@ -20,17 +22,13 @@ NS_Attribute::AttributeValue* SystemHandler::GetValue(const NS_ObjectIndex::Obje
 
 void SystemHandler::AttachObjectIndex(NS_Object::Object* object)
 {
-    auto* attribute = new NS_Attribute::Attribute(name);
-    auto* value = new SystemValue;
+    auto value = std::make_unique<SystemValue>();
     value->object = object->self;
-    attribute->value = value;
-    try {
-        object->attributes.Add(attribute);
-    } catch (...) {
-        delete attribute;
-        throw;
-    }
-    SendEvent(value->object, nullptr, NS_Events::Attached);
+    auto attribute = std::make_unique<NS_Attribute::Attribute>(name);
+    attribute->value = value.release();
+    object->attributes.Add(attribute.get());
+    attribute.release();
+    SendEvent(object->self, nullptr, NS_Events::Attached);
 }
 
 } // namespace NS_SystemHandler

@@ -1,15 +1,10 @@
 #include "kernel/time_service.h"
 
-#include <new>
+#include "kernel/failure.h"
 
 namespace NS_TimeService {
 
-namespace {
-[[noreturn]] void Fail()
-{
-    throw new (std::nothrow) Exception;
-}
-} // namespace
+using NS_Failure::Throw;
 
 TimeService::TimeService()
 {
@@ -18,7 +13,7 @@ TimeService::TimeService()
     mutex = tickEvent ? NS_Platform::NewMutex() : nullptr;
     if (mutex == nullptr) {
         Release(); // a constructor that throws gets no destructor
-        Fail();
+        Throw<Exception>();
     }
     try {
         Start();
@@ -30,7 +25,7 @@ TimeService::TimeService()
 
 TimeService::~TimeService()
 {
-    NS_Platform::RunQueuedCompletions();
+    NS_Platform::RunQueuedRoutines();
     Release();
 }
 
@@ -58,8 +53,8 @@ void TimeService::SetPeriod(std::int32_t milliseconds)
 
 void TimeService::Start()
 {
-    if (!NS_Platform::ArmTimer(timer, 0, period, &TimeService::Completion, this)) {
-        Fail();
+    if (!NS_Platform::ArmTimer(timer, 0, period, &TimeService::OnExpiry, this)) {
+        Throw<Exception>();
     }
 }
 
@@ -71,7 +66,7 @@ FILETIME TimeService::ReadTime()
     return copy;
 }
 
-void TimeService::Completion(void* argument, std::uint32_t lowTime, std::uint32_t highTime)
+void TimeService::OnExpiry(void* argument, std::uint32_t lowTime, std::uint32_t highTime)
 {
     auto* self = static_cast<TimeService*>(argument);
     NS_Platform::LockMutex(self->mutex);

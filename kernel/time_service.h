@@ -29,7 +29,7 @@ public:
     NS_Platform::Handle tickEvent = nullptr;
 
 private:
-    static void Completion(void* argument, std::uint32_t lowTime, std::uint32_t highTime);
+    static void OnExpiry(void* argument, std::uint32_t lowTime, std::uint32_t highTime);
     void Release();
 
     std::int32_t period = 0;

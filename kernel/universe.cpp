@@ -1,7 +1,7 @@
 #include "kernel/universe.h"
 
 #include <list>
-#include <new>
+#include <memory>
 
 #include "kernel/failure.h"
 #include "kernel/object.h"
@@ -12,33 +12,35 @@ namespace NS_Universe {
 
 namespace {
 
-[[noreturn]] void Fail()
-{
-    throw new (std::nothrow) Exception;
-}
+using NS_Failure::Throw;
 
 constexpr std::int32_t kTickPeriodMs = 30;
+
+// Teardown repeats destroy-then-deliver while handlers keep making objects in
+// answer to the Detached events; a handler that always does would never let it
+// end, so after this many rounds what is left goes without its Detach calls.
+constexpr int kTeardownRounds = 8;
 
 const std::wstring kSystemHandlerName = L"ObjectIndex";
 
 } // namespace
 
-Universe::Universe(NS_InitialModel::InitialModel* model)
+Universe::Universe(NS_InitialModel::InitialModel* model) : paced(true)
 {
     Build(model);
     try {
         stoppedEvent = NS_Platform::NewAutoResetEvent();
         if (stoppedEvent == nullptr) {
-            Fail();
+            Throw<Exception>();
         }
         stopEvent = NS_Platform::NewAutoResetEvent();
         if (stopEvent == nullptr) {
-            Fail();
+            Throw<Exception>();
         }
         // Started last, so that the worker never sees a half-built universe.
         thread = NS_Platform::NewThread(&Universe::WorkerRoutine, this);
         if (thread == nullptr) {
-            Fail();
+            Throw<Exception>();
         }
     } catch (...) {
         if (stopEvent != nullptr) {
@@ -59,7 +61,11 @@ Universe::Universe(NS_InitialModel::InitialModel* model, Unpaced)
 void Universe::Build(NS_InitialModel::InitialModel* model)
 {
     initialModel = model;
-    handlers.Add(new NS_SystemHandler::SystemHandler(this));
+    {
+        auto system = std::make_unique<NS_SystemHandler::SystemHandler>(this);
+        handlers.Add(system.get());
+        system.release();
+    }
     model->SetUniverse(this);
     std::list<NS_AttributeHandler::AttributeHandler*> created;
     try {
@@ -99,27 +105,40 @@ Universe::~Universe()
 
 void Universe::Teardown() noexcept
 {
-    // A handler that throws here must not end the process from a destructor:
-    // its object is taken out of the table all the same, and delivery goes on.
-    std::vector<NS_Object::Object*> live;
-    objects.LiveObjects(live);
-    for (NS_Object::Object* object : live) {
-        const NS_ObjectIndex::ObjectIndex reference = object->self;
-        try {
-            DestroyObject(reference);
-        } catch (...) {
-            teardownFailure = NS_Failure::Describe(std::current_exception());
-            if (objects.Find(reference) != nullptr) {
-                objects.Remove(reference);
+    // A handler that throws here must not end the process from a destructor: its
+    // object is taken out of the table all the same, and delivery goes on.
+    for (int round = 0; round < kTeardownRounds && !objects.IsEmpty(); ++round) {
+        // By slot and by reference: a Detach may destroy other objects (their
+        // slots are then empty or hold a newer object, which a later round takes).
+        for (std::size_t slot = 0; slot < objects.SlotCount(); ++slot) {
+            const NS_Object::Object* object = objects.InSlot(slot);
+            if (object == nullptr) {
+                continue;
+            }
+            const NS_ObjectIndex::ObjectIndex reference = object->self;
+            try {
+                DestroyObject(reference);
+            } catch (...) {
+                NS_Failure::DescribeInto(std::current_exception(), nullptr, 0);
+                if (objects.Find(reference) != nullptr) {
+                    objects.Remove(reference);
+                }
             }
         }
+        DrainDuringTeardown();
     }
+    DrainDuringTeardown();
+}
+
+void Universe::DrainDuringTeardown() noexcept
+{
     for (;;) {
         try {
-            DispatchEvents();
-            break;
+            Drain();
+            return;
         } catch (...) {
-            teardownFailure = NS_Failure::Describe(std::current_exception());
+            // The failing event has left the queue; the next one goes on.
+            NS_Failure::DescribeInto(std::current_exception(), nullptr, 0);
         }
     }
 }
@@ -128,23 +147,25 @@ NS_AttributeHandler::AttributeHandler* Universe::GetHandler(const std::wstring& 
 {
     auto* handler = dynamic_cast<NS_AttributeHandler::AttributeHandler*>(handlers.Find(name));
     if (handler == nullptr) {
-        NS_AttributeHandler::Fail();
+        Throw<NS_AttributeHandler::Exception>();
     }
     return handler;
 }
 
 NS_Object::Object* Universe::CreateObject()
 {
-    auto* object = new NS_Object::Object;
+    auto made = std::make_unique<NS_Object::Object>();
+    made->self.AssignStamp();
+    objects.Add(made.get());
+    NS_Object::Object* object = made.release();
     try {
-        object->self.AssignStamp();
+        auto* system = static_cast<NS_SystemHandler::SystemHandler*>(GetHandler(kSystemHandlerName));
+        system->AttachObjectIndex(object);
     } catch (...) {
-        delete object;
+        // A live object always carries its own reference: without it, none at all.
+        objects.Remove(object->self);
         throw;
     }
-    objects.Add(object);
-    auto* system = static_cast<NS_SystemHandler::SystemHandler*>(GetHandler(kSystemHandlerName));
-    system->AttachObjectIndex(object);
     return object;
 }
 
@@ -152,7 +173,7 @@ void Universe::DestroyObject(const NS_ObjectIndex::ObjectIndex& reference)
 {
     NS_Object::Object* object = FindObject(reference);
     if (object == nullptr) {
-        NS_AttributeHandler::Fail();
+        Throw<NS_AttributeHandler::Exception>();
     }
     // Copied first: the reference may point into the object about to go.
     const NS_ObjectIndex::ObjectIndex self = object->self;
@@ -171,7 +192,38 @@ void Universe::DestroyObject(const NS_ObjectIndex::ObjectIndex& reference)
     objects.Remove(self);
 }
 
+void Universe::RefuseIfPaced() const
+{
+    if (paced) {
+        Throw<Exception>();
+    }
+}
+
 void Universe::DispatchEvents()
+{
+    RefuseIfPaced();
+    Drain();
+}
+
+void Universe::InitHandlers()
+{
+    RefuseIfPaced();
+    StartHandlers();
+}
+
+void Universe::RunCycle(const FILETIME& tickTime)
+{
+    RefuseIfPaced();
+    Cycle(tickTime);
+}
+
+std::size_t Universe::LiveObjectCount() const
+{
+    RefuseIfPaced();
+    return objects.LiveCount();
+}
+
+void Universe::Drain()
 {
     while (!events.empty()) {
         const NS_Events::Event event = std::move(events.front());
@@ -192,32 +244,32 @@ void Universe::PostToAll(std::uint32_t kind)
     }
 }
 
-void Universe::InitHandlers()
+void Universe::StartHandlers()
 {
     std::vector<NS_AttributesCollection::AttributesCollectionElement*> all;
     handlers.GetAll(all);
     for (auto* element : all) {
         auto* handler = dynamic_cast<NS_AttributeHandler::AttributeHandler*>(element);
         if (handler == nullptr) {
-            Fail();
+            Throw<Exception>();
         }
         handler->Init();
     }
 }
 
-void Universe::RunCycle(const FILETIME& tickTime)
+void Universe::Cycle(const FILETIME& tickTime)
 {
     time = tickTime;
     PostToAll(NS_Events::Tick);
-    DispatchEvents();
+    Drain();
     PostToAll(NS_Events::Render);
-    DispatchEvents();
+    Drain();
     cycles.fetch_add(1, std::memory_order_relaxed);
 }
 
 std::string Universe::WorkerFailure() const
 {
-    return WorkerFailed() ? workerFailure : std::string();
+    return WorkerFailed() ? std::string(workerFailure) : std::string();
 }
 
 std::uint32_t Universe::WorkerRoutine(void* argument)
@@ -226,41 +278,46 @@ std::uint32_t Universe::WorkerRoutine(void* argument)
     return 0;
 }
 
-void Universe::RunWorker()
+void Universe::RunWorker() noexcept
 {
-    bool stoppedSignalled = false;
     try {
-        NS_TimeService::TimeService timeService;
-        timeService.SetPeriod(kTickPeriodMs);
-        InitHandlers();
-        if (NS_Platform::WaitForEvent(stopEvent, 0, false) != NS_Platform::WaitResult::Signalled) {
-            for (;;) {
-                // The completion routine runs inside these waits and signals the
-                // tick event, which the next wait then finds.
-                NS_Platform::WaitResult woken;
-                do {
-                    woken = NS_Platform::WaitForEvent(timeService.tickEvent, NS_Platform::kInfinite, true);
-                    if (woken == NS_Platform::WaitResult::Failed) {
-                        Fail();
-                    }
-                } while (woken != NS_Platform::WaitResult::Signalled);
-                RunCycle(timeService.ReadTime());
-                if (NS_Platform::WaitForEvent(stopEvent, 0, false) == NS_Platform::WaitResult::Signalled) {
-                    break;
-                }
-            }
-        }
-        initialModel->WorkerStopping();
-        NS_Platform::SignalEvent(stoppedEvent);
-        stoppedSignalled = true;
+        RunPaced();
     } catch (...) {
         // Nothing may leave a thread routine: the process would end, and the
         // destroying thread would wait for a stoppedEvent that never came.
-        workerFailure = NS_Failure::Describe(std::current_exception());
+        NS_Failure::DescribeInto(std::current_exception(), workerFailure, sizeof workerFailure);
+        // What is left of the cut-short cycle must not run later, on the
+        // destroying thread; teardown still detaches every live object.
+        events.clear();
         workerFailed.store(true, std::memory_order_release);
-        if (!stoppedSignalled) {
-            initialModel->WorkerStopping();
-            NS_Platform::SignalEvent(stoppedEvent);
+    }
+    // The last things the worker does, after a normal stop and after a failure:
+    // the model lets go of what it holds on this thread, then the stop is told.
+    initialModel->WorkerStopping();
+    NS_Platform::SignalEvent(stoppedEvent);
+}
+
+void Universe::RunPaced()
+{
+    NS_TimeService::TimeService timeService;
+    timeService.SetPeriod(kTickPeriodMs);
+    StartHandlers();
+    if (NS_Platform::WaitForEvent(stopEvent, 0, false) == NS_Platform::WaitResult::Signalled) {
+        return;
+    }
+    for (;;) {
+        // The timer's routine runs inside these waits and signals the tick event,
+        // which the next wait then finds.
+        NS_Platform::WaitResult woken;
+        do {
+            woken = NS_Platform::WaitForEvent(timeService.tickEvent, NS_Platform::kInfinite, true);
+            if (woken == NS_Platform::WaitResult::Failed) {
+                Throw<Exception>();
+            }
+        } while (woken != NS_Platform::WaitResult::Signalled);
+        Cycle(timeService.ReadTime());
+        if (NS_Platform::WaitForEvent(stopEvent, 0, false) == NS_Platform::WaitResult::Signalled) {
+            return;
         }
     }
 }

@@ -21,7 +21,8 @@ class Exception {};
 
 // Asks for a universe whose cycles its creator drives on its own thread through
 // InitHandlers and RunCycle, with no worker and no timer: for tests and tools
-// that want many cycles fast and reproducibly.
+// that want many cycles fast and reproducibly. On a paced universe those calls
+// would race with the worker, so there they throw NS_Universe::Exception.
 struct Unpaced {};
 
 class Universe final : public NS_AttributeHandler::UniverseForHandler {
@@ -45,31 +46,37 @@ public:
     NS_Events::EventQueue* GetEventQueue() override { return &events; }
     FILETIME GetTime() override { return time; }
 
-    // Delivers queued events, first in first out, until the queue is empty.
+    // For unpaced universes only (see Unpaced). Delivers queued events, first in
+    // first out, until the queue is empty.
     void DispatchEvents();
-
-    // The worker's start-up: Init on every handler, in ascending name order.
+    // For unpaced universes only. Init on every handler, in ascending name order.
     void InitHandlers();
-    // One cycle: the time of this tick, Tick to every handler and a drain, then
-    // Render to every handler and a drain.
+    // For unpaced universes only. One cycle: the time of this tick, Tick to every
+    // handler and a drain, then Render to every handler and a drain.
     void RunCycle(const FILETIME& tickTime);
+    // For unpaced universes only.
+    std::size_t LiveObjectCount() const;
 
     // Set when an exception left a handler on the worker thread; the worker
     // then stopped and the universe tears down normally.
     bool WorkerFailed() const { return workerFailed.load(std::memory_order_acquire); }
     std::string WorkerFailure() const;
 
-    std::size_t LiveObjectCount() const { return objects.LiveCount(); }
-
     // How many cycles the worker has run: for watching pacing from outside.
     std::uint64_t CyclesRun() const { return cycles.load(std::memory_order_relaxed); }
 
 private:
     void Build(NS_InitialModel::InitialModel* model);
+    void RefuseIfPaced() const;
+    void Drain();
+    void StartHandlers();
+    void Cycle(const FILETIME& tickTime);
     void PostToAll(std::uint32_t kind);
     void Teardown() noexcept;
+    void DrainDuringTeardown() noexcept;
     static std::uint32_t WorkerRoutine(void* argument);
-    void RunWorker();
+    void RunWorker() noexcept;
+    void RunPaced();
 
     NS_InitialModel::InitialModel* initialModel = nullptr; // outlives the universe
     NS_ObjectsCollection::ObjectsCollection objects;
@@ -80,9 +87,11 @@ private:
     NS_Platform::Handle stoppedEvent = nullptr;
     NS_Platform::Handle stopEvent = nullptr;
 
+    bool paced = false;
     std::atomic<bool> workerFailed{false};
-    std::string workerFailure; // written by the worker before it signals stoppedEvent
-    std::string teardownFailure;
+    // Written by the worker before it signals stoppedEvent; a fixed buffer, so that
+    // recording a failure cannot itself fail.
+    char workerFailure[160] = {};
     std::atomic<std::uint64_t> cycles{0};
 };
 

@@ -63,7 +63,7 @@ WaitResult WaitForEvent(Handle event, std::uint32_t timeoutMs, bool alertable)
     case WAIT_OBJECT_0:
         return WaitResult::Signalled;
     case WAIT_IO_COMPLETION:
-        return WaitResult::Completion;
+        return WaitResult::RoutinesRan;
     case WAIT_TIMEOUT:
         return WaitResult::TimedOut;
     default:
@@ -153,7 +153,7 @@ void CloseTimer(Handle timer)
     delete t;
 }
 
-void RunQueuedCompletions()
+void RunQueuedRoutines()
 {
     SleepEx(0, TRUE);
 }

@@ -13,12 +13,12 @@ void HeadlessSceneModel::CreateHandlers(std::list<NS_AttributeHandler::Attribute
 {
     // In the scene's own order; the universe ticks them by name whatever the order.
     if ((handlers & WithDrop) != 0) {
-        out.push_back(new Drop(universe));
+        AppendNew<Drop>(out);
     }
     if ((handlers & WithDropsManager) != 0) {
-        out.push_back(new DropsManager(universe));
+        AppendNew<DropsManager>(out);
     }
     if ((handlers & WithRain) != 0) {
-        out.push_back(new Rain(universe));
+        AppendNew<Rain>(out);
     }
 }

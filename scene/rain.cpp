@@ -1,6 +1,7 @@
 #include "scene/rain.h"
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "kernel/object.h"
@@ -32,7 +33,7 @@ void Rain::SetAngle(double slant)
 
 void Rain::Attach(const NS_ObjectIndex::ObjectIndex& reference)
 {
-    auto* streak = new Rain_value;
+    auto streak = std::make_unique<Rain_value>();
     const double x = xMin + RandomUnit() * (xMax - xMin);
     streak->start = Vector2(x, 1.0);
     streak->end = Vector2(x, 1.0);
@@ -42,8 +43,17 @@ void Rain::Attach(const NS_ObjectIndex::ObjectIndex& reference)
     streak->brightness = 3.0 * k;
     streak->speed = 20.0 * k;
     streak->length = 6.0 * k;
-    AttachValue(reference, streak);
-    objects.insert(reference);
+    // Into the set first, so that nothing can fail after the value is on the
+    // object; taken out again when attaching fails.
+    const auto placed = objects.insert(reference);
+    try {
+        AttachValue(reference, streak.release());
+    } catch (...) {
+        if (placed.second) {
+            objects.erase(placed.first);
+        }
+        throw;
+    }
 }
 
 void Rain::Handle(const NS_Events::Event& event)

@@ -17,10 +17,10 @@ void InitialModel::CreateHandlers(std::list<NS_AttributeHandler::AttributeHandle
 {
     // A failed allocation throws rather than appending a null handler; the
     // universe then deletes those already appended.
-    out.push_back(new Loader(universe));
-    out.push_back(new Drop(universe));
-    out.push_back(new DropsManager(universe));
-    out.push_back(new Rain(universe));
+    AppendNew<Loader>(out);
+    AppendNew<Drop>(out);
+    AppendNew<DropsManager>(out);
+    AppendNew<Rain>(out);
 }
 
 void InitialModel::WorkerStopping() noexcept

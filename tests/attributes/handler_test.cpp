@@ -23,6 +23,24 @@ struct HandlerFixture : ::testing::Test {
     NS_Events::EventQueue& Queue() { return *universe.GetEventQueue(); }
 };
 
+// Counts lookups and finds nothing; the handler under test needs no more.
+class LookupCounter : public NS_AttributeHandler::UniverseForHandler {
+public:
+    NS_Object::Object* FindObject(const NS_ObjectIndex::ObjectIndex&) override
+    {
+        ++lookups;
+        return nullptr;
+    }
+    NS_AttributeHandler::AttributeHandler* GetHandler(const std::wstring&) override { return nullptr; }
+    NS_Object::Object* CreateObject() override { return nullptr; }
+    void DestroyObject(const NS_ObjectIndex::ObjectIndex&) override {}
+    NS_Events::EventQueue* GetEventQueue() override { return &queue; }
+    FILETIME GetTime() override { return FILETIME{}; }
+
+    int lookups = 0;
+    NS_Events::EventQueue queue;
+};
+
 // A handler that keeps no value of its own.
 class Bare : public NS_AttributeHandler::AttributeHandler {
 public:
@@ -93,8 +111,20 @@ TEST_F(HandlerFixture, DetachRemovesTheValueAndReportsMissingOrDeadObjectsDiffer
     drop.Subscribe(5, L"Listener");
     const auto carrying = NewObject();
     const auto plain = NewObject();
+    const auto stripped = NewObject();
     drop.Attach(carrying);
+    drop.Attach(stripped);
+    universe.FindObject(stripped)->attributes.Remove(L"Drop"); // behind the handler's back
     Queue().clear();
+
+    // A Detach or an Attach that throws leaves the handler's set as it was.
+    EXPECT_TRUE(ThrowsPointerTo<NS_AttributesCollection::Exception>([&] { drop.Detach(stripped); }));
+    EXPECT_EQ(drop.Objects().count(stripped), 1u);
+    const auto gone = NewObject();
+    universe.DestroyObject(gone);
+    EXPECT_TRUE(ThrowsPointerTo<NS_AttributeHandler::Exception>([&] { drop.Attach(gone); }));
+    EXPECT_EQ(drop.Objects().count(gone), 0u);
+    EXPECT_EQ(drop.Objects().size(), 2u);
 
     EXPECT_TRUE(ThrowsPointerTo<NS_AttributesCollection::Exception>([&] { drop.Detach(plain); }));
     EXPECT_TRUE(Queue().empty());
@@ -119,10 +149,17 @@ TEST_F(HandlerFixture, GetValueAndSetValueNeedALiveObjectCarryingTheAttribute)
     EXPECT_TRUE(ThrowsPointerTo<NS_AttributeHandler::Exception>([&] { drop.GetValue(ref); }));
 }
 
-TEST_F(HandlerFixture, AttachValueWithNullThrowsBeforeLookingTheObjectUp)
+TEST(AttachValue, WithNullThrowsBeforeLookingTheObjectUp)
 {
-    NS_ObjectIndex::ObjectIndex dead; // would fail the lookup too, with the value destroyed
-    EXPECT_TRUE(ThrowsPointerTo<NS_AttributeHandler::Exception>([&] { drop.AttachValue(dead, nullptr); }));
+    LookupCounter lookups;
+    ScriptedHandler handler(&lookups, L"Drop", std::make_shared<velmora_test::Journal>());
+    EXPECT_TRUE(ThrowsPointerTo<NS_AttributeHandler::Exception>(
+        [&] { handler.AttachValue(NS_ObjectIndex::ObjectIndex{}, nullptr); }));
+    EXPECT_EQ(lookups.lookups, 0);
+    EXPECT_TRUE(ThrowsPointerTo<NS_AttributeHandler::Exception>(
+        [&] { handler.AttachValue(NS_ObjectIndex::ObjectIndex{}, new TestValue); }));
+    EXPECT_EQ(lookups.lookups, 1);
+    EXPECT_TRUE(lookups.queue.empty());
 }
 
 TEST_F(HandlerFixture, AttachValueOnADeadObjectConsumesTheValue)

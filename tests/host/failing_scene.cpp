@@ -11,6 +11,7 @@
 
 #include "attributes/attribute_handler.h"
 #include "attributes/events.h"
+#include "kernel/failure.h"
 #include "scene/scene_model.h"
 
 namespace {
@@ -32,7 +33,7 @@ public:
             const auto now = std::chrono::steady_clock::now().time_since_epoch();
             std::ofstream(log) << std::chrono::duration_cast<std::chrono::milliseconds>(now).count() << '\n';
         }
-        NS_AttributeHandler::Fail();
+        NS_Failure::Throw<NS_AttributeHandler::Exception>();
     }
 
 private:

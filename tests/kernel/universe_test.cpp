@@ -61,6 +61,22 @@ TEST(Universe, DuplicateHandlerNamesFailConstructionWithoutLeaking)
 TEST(Universe, CycleSendsTickThenRenderToEveryHandlerInNameOrder)
 {
     ScriptedModel model{SceneNames()};
+    // What the first handler sees at its Tick: the cycle's time already, and the
+    // Ticks still queued for the others, "ObjectIndex" among them.
+    FILETIME timeAtFirstTick{};
+    std::vector<std::wstring> queuedAtFirstTick;
+    model.configure = [&](ScriptedHandler& h) {
+        if (h.GetName() == L"Drop") {
+            h.onEvent = [&](ScriptedHandler& self, const NS_Events::Event& e) {
+                if (e.kind == NS_Events::Tick) {
+                    timeAtFirstTick = self.Universe()->GetTime();
+                    for (const auto& queued : *self.Universe()->GetEventQueue()) {
+                        queuedAtFirstTick.push_back(queued.target);
+                    }
+                }
+            };
+        }
+    };
     NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
     universe.InitHandlers();
     EXPECT_EQ(model.journal->inits, (std::vector<std::wstring>{L"Drop", L"DropsManager", L"Loader", L"Rain"}));
@@ -76,8 +92,9 @@ TEST(Universe, CycleSendsTickThenRenderToEveryHandlerInNameOrder)
         EXPECT_EQ(seen[i].stamp, 0);
         EXPECT_TRUE(seen[i].source.empty());
     }
-    EXPECT_EQ(universe.GetTime().dwLowDateTime, kSomeTime.dwLowDateTime);
-    EXPECT_EQ(universe.GetTime().dwHighDateTime, kSomeTime.dwHighDateTime);
+    EXPECT_EQ(timeAtFirstTick.dwLowDateTime, kSomeTime.dwLowDateTime);
+    EXPECT_EQ(timeAtFirstTick.dwHighDateTime, kSomeTime.dwHighDateTime);
+    EXPECT_EQ(queuedAtFirstTick, (std::vector<std::wstring>{L"DropsManager", L"Loader", L"ObjectIndex", L"Rain"}));
     EXPECT_TRUE(universe.GetEventQueue()->empty());
 }
 
@@ -211,21 +228,64 @@ TEST(Universe, TwoUniversesInOneProcessNeverShareAStamp)
     EXPECT_GT(second.CreateObject()->self.stamp, last);
 }
 
-TEST(Universe, TeardownSurvivesAHandlerWhoseDetachThrows)
+TEST(Universe, TeardownSurvivesAThrowingDetachAndAnAttributeWithoutAHandler)
 {
-    ScriptedModel model{{L"Drop"}};
+    ScriptedModel model{{L"Drop", L"Listener"}};
     {
         NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
         auto* drop = model.Handler(L"Drop");
-        const auto ref = universe.CreateObject()->self;
-        drop->Attach(ref);
-        // Take the attribute away behind the handler's back: its Detach will throw.
-        universe.FindObject(ref)->attributes.Remove(L"Drop");
-        auto* object = universe.CreateObject();
-        object->attributes.Add(new NS_Attribute::Attribute(L"Drop"));
-        universe.FindObject(ref)->attributes.Add(new NS_Attribute::Attribute(L"Unknown"));
+        ASSERT_NE(drop, nullptr);
+        drop->Subscribe(NS_Events::Detached, L"Listener");
+        const auto throwing = universe.CreateObject()->self;
+        drop->Attach(throwing);
+        drop->onDetach = [throwing](ScriptedHandler&, const NS_ObjectIndex::ObjectIndex& gone) {
+            if (gone.stamp == throwing.stamp) {
+                throw new NS_AttributeHandler::Exception;
+            }
+        };
+        // An attribute whose name no handler bears: GetHandler throws for it.
+        universe.CreateObject()->attributes.Add(new NS_Attribute::Attribute(L"Unknown"));
+        drop->Attach(universe.CreateObject()->self);
+        universe.DispatchEvents();
+        model.journal->entries.clear();
     }
-    EXPECT_EQ(model.journal->destroyed.size(), 1u);
+    // Both Detach calls happened and were heard, the throwing one included.
+    EXPECT_EQ(model.journal->Count(NS_Events::Detached), 2u);
+    EXPECT_EQ(model.journal->destroyed.size(), 2u);
+}
+
+TEST(Universe, TeardownWalksByReferenceWhileDetachDestroysAndCreatesObjects)
+{
+    ScriptedModel model{{L"Drop", L"Listener"}};
+    {
+        NS_Universe::Universe universe(&model, NS_Universe::Unpaced{});
+        auto* drop = model.Handler(L"Drop");
+        ASSERT_NE(drop, nullptr);
+        drop->Subscribe(NS_Events::Attached | NS_Events::Detached, L"Listener");
+        const auto first = universe.CreateObject()->self;
+        const auto second = universe.CreateObject()->self;
+        drop->Attach(first);
+        drop->Attach(second);
+        // Detaching the first destroys the second, which teardown then finds gone.
+        drop->onDetach = [first, second](ScriptedHandler& self, const NS_ObjectIndex::ObjectIndex& gone) {
+            if (gone.stamp == first.stamp) {
+                self.Universe()->DestroyObject(second);
+            }
+        };
+        // Hearing a Detached, the listener makes one more object: it is detached too.
+        ScriptedHandler* listener = model.Handler(L"Listener");
+        ASSERT_NE(listener, nullptr);
+        listener->onEvent = [drop](ScriptedHandler& self, const NS_Events::Event& e) {
+            if (e.kind == NS_Events::Detached && self.journal->Count(NS_Events::Detached) == 1) {
+                drop->Attach(self.Universe()->CreateObject()->self);
+            }
+        };
+        universe.DispatchEvents();
+        model.journal->entries.clear();
+    }
+    EXPECT_EQ(model.journal->Count(NS_Events::Attached), 1u);
+    EXPECT_EQ(model.journal->Count(NS_Events::Detached), 3u);
+    EXPECT_EQ(model.journal->destroyed.size(), 2u);
 }
 
 TEST(Universe, DestroyObjectAcceptsTheObjectsOwnReference)

@@ -61,7 +61,6 @@ TEST(Worker, RunsInitAndEveryEventOnItsOwnThread)
             h.onInit = [](ScriptedHandler& self) { self.SubscribeTo(L"Drop", 5); };
         }
     };
-    std::thread::id handleThread;
     {
         NS_Universe::Universe universe(&model);
         ASSERT_TRUE(WaitUntil([&] { return universe.CyclesRun() >= 2; }));
@@ -69,6 +68,20 @@ TEST(Worker, RunsInitAndEveryEventOnItsOwnThread)
     EXPECT_NE(model.journal->initThread, std::thread::id{});
     EXPECT_NE(model.journal->initThread, std::this_thread::get_id());
     EXPECT_EQ(model.journal->inits, (std::vector<std::wstring>{L"Drop", L"Listener"}));
+    ASSERT_GE(model.journal->entries.size(), 8u);
+    for (const auto& entry : model.journal->entries) {
+        EXPECT_EQ(entry.thread, model.journal->initThread);
+    }
+}
+
+TEST(Worker, CyclesAndEventsCannotBeDrivenFromOutsideAPacedUniverse)
+{
+    ScriptedModel model{{L"Drop"}};
+    NS_Universe::Universe universe(&model);
+    EXPECT_TRUE(velmora_test::ThrowsPointerTo<NS_Universe::Exception>([&] { universe.RunCycle(FILETIME{}); }));
+    EXPECT_TRUE(velmora_test::ThrowsPointerTo<NS_Universe::Exception>([&] { universe.InitHandlers(); }));
+    EXPECT_TRUE(velmora_test::ThrowsPointerTo<NS_Universe::Exception>([&] { universe.DispatchEvents(); }));
+    EXPECT_TRUE(velmora_test::ThrowsPointerTo<NS_Universe::Exception>([&] { universe.LiveObjectCount(); }));
 }
 
 TEST(Worker, StopDuringStartUpRunsNoCycle)
@@ -150,27 +163,46 @@ TEST(Worker, AnOverrunIsFollowedByOneImmediateCycleNotABurst)
     EXPECT_LE(soonAfter, 2u); // ...possibly meeting the next regular one, but never the eight missed
 }
 
-TEST(Worker, ExceptionFromAHandlerStopsTheWorkerAndTeardownStillCompletes)
+TEST(Worker, AFailedCycleIsCutShortAndTeardownStillDetachesWhatItMade)
 {
     std::atomic<int> ticks{0};
-    ScriptedModel model{{L"Drop"}};
+    ScriptedModel model{{L"Drop", L"Rain"}};
     model.configure = [&ticks](ScriptedHandler& h) {
-        h.onEvent = [&ticks](ScriptedHandler& self, const NS_Events::Event& e) {
-            if (e.kind == NS_Events::Tick && ++ticks == 3) {
-                self.Attach(self.Universe()->CreateObject()->self);
-                self.GetValue(NS_ObjectIndex::ObjectIndex{}); // throws
-            }
-        };
+        if (h.GetName() == L"Drop") {
+            h.onInit = [](ScriptedHandler& self) { self.SubscribeTo(L"Drop", 5); };
+            h.onEvent = [&ticks](ScriptedHandler& self, const NS_Events::Event& e) {
+                if (e.kind == NS_Events::Tick && ++ticks == 3) {
+                    self.Attach(self.Universe()->CreateObject()->self);
+                    self.GetValue(NS_ObjectIndex::ObjectIndex{}); // throws
+                }
+            };
+        }
     };
+    std::thread::id worker;
     {
         NS_Universe::Universe universe(&model);
         ASSERT_TRUE(WaitUntil([&] { return universe.WorkerFailed(); }));
         std::this_thread::sleep_for(100ms);
         EXPECT_EQ(ticks.load(), 3); // no cycle after the failure
         EXPECT_NE(universe.WorkerFailure().find("handler"), std::string::npos);
-        EXPECT_EQ(universe.LiveObjectCount(), 1u);
+        worker = model.journal->initThread;
     } // must neither hang nor end the process
-    EXPECT_EQ(model.journal->destroyed.size(), 1u);
+    const auto& seen = model.journal->entries;
+    // Rain's third Tick and the Attached of the cut-short cycle never ran, on any thread.
+    std::size_t rainTicks = 0;
+    for (const auto& e : seen) {
+        rainTicks += (e.handler == L"Rain" && e.kind == NS_Events::Tick) ? 1 : 0;
+        if (e.kind != NS_Events::Detached) {
+            EXPECT_EQ(e.thread, worker);
+        }
+    }
+    EXPECT_EQ(rainTicks, 2u);
+    EXPECT_EQ(model.journal->Count(NS_Events::Attached), 0u);
+    // The object made in the failed cycle was still detached, on the destroying thread.
+    ASSERT_EQ(model.journal->Count(NS_Events::Detached), 1u);
+    EXPECT_EQ(seen.back().kind, NS_Events::Detached);
+    EXPECT_EQ(seen.back().thread, std::this_thread::get_id());
+    EXPECT_EQ(model.journal->destroyed.size(), 2u);
 }
 
 TEST(Worker, ExceptionFromInitIsCaughtToo)
@@ -249,7 +281,7 @@ TEST(Worker, TellsTheModelItIsStoppingBeforeTheTeardownOnAStopAndAfterAFailure)
         }
         ASSERT_EQ(model.calls.size(), 1u) << (fail ? "after a failure" : "on a stop");
         EXPECT_NE(model.calls[0], std::this_thread::get_id());
-        EXPECT_EQ(model.calls[0], model.journal->lastHandleThread);
+        EXPECT_EQ(model.calls[0], model.journal->initThread);
         EXPECT_EQ(model.destroyedThen, 0u);
     }
 }

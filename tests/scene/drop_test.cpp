@@ -17,13 +17,16 @@ TEST(Resistance, MatchesTheWorkedValues)
     EXPECT_EQ(Drop::ResistanceBand(0.0), 20);
     EXPECT_EQ(Drop::EdgeLevel(0.0, 0.0), 36u);
     EXPECT_EQ(Drop::EdgeLevel(21 * 0.05 - 1.0, 0.0), 44u);
-    EXPECT_NEAR(Drop::Resistance(Vector3(0, 0, 0)), 0.0917333333333333, 1e-15);
+    EXPECT_EQ(Drop::Resistance(Vector3(0, 0, 0)), 0.091733333333333333);
 
     // The edge term for y0 is -5000, whose low 32 bits are 0xFFFFEC78.
     EXPECT_EQ(Drop::EdgeLevel(0.0, -0.5), (0xFFFFEC78u ^ 0xCCCCCCCCu) % 100u);
     EXPECT_EQ(Drop::EdgeLevel(0.0, -0.5), 24u);
     EXPECT_EQ(Drop::EdgeLevel(21 * 0.05 - 1.0, -0.5), 16u);
-    EXPECT_NEAR(Drop::Resistance(Vector3(-0.5, 0, 0)), 0.0789333333333333, 1e-15);
+    EXPECT_EQ(Drop::Resistance(Vector3(-0.5, 0, 0)), 0.078933333333333341);
+    // Below the pane the band truncates toward zero, not down: -0.4 gives 0.
+    EXPECT_EQ(Drop::ResistanceBand(-1.02), 0);
+    EXPECT_EQ(Drop::Resistance(Vector3(0.3, -1.02, 0)), 0.15445333333333333);
 }
 
 TEST(Resistance, BandEdgeAtMinusPointEightFallsInTheBandBelow)
@@ -92,7 +95,8 @@ TEST_F(DropTest, AttachSetValueAndDetachKeepTheSetAndSendTheirEvents)
     EXPECT_EQ(universe->GetEventQueue()->back().kind, NS_Events::Changed);
     universe->GetEventQueue()->clear();
 
-    EXPECT_TRUE(velmora_test::ThrowsPointerTo<NS_AttributeHandler::Exception>([&] { DropHandler().Attach(reference); }));
+    EXPECT_TRUE(
+        velmora_test::ThrowsPointerTo<NS_AttributeHandler::Exception>([&] { DropHandler().Attach(reference); }));
     EXPECT_TRUE(velmora_test::ThrowsPointerTo<NS_AttributeHandler::Exception>([&] {
         const Rain_value wrong;
         DropHandler().SetValue(reference, &wrong);
@@ -125,6 +129,31 @@ TEST_F(DropTest, SlidesFromExactlyTheSlideThreshold)
     EXPECT_EQ(DropAt(sliding).mass, mass);
     EXPECT_EQ(DropAt(sticking).position.y, 0.4);
     EXPECT_LT(DropAt(sticking).mass, MassForSpeed(Vector3(-0.6, 0.4, 0), 0.002) * 0.9995);
+}
+
+TEST_F(DropTest, MergingAndSheddingDropsSlideFromExactlyTheSlideThreshold)
+{
+    std::vector<NS_ObjectIndex::ObjectIndex> atThreshold;
+    std::vector<NS_ObjectIndex::ObjectIndex> justBelow;
+    double x = -0.9;
+    for (std::int32_t state : {Drop_value::Merging, Drop_value::Shedding}) {
+        for (bool exact : {true, false}) {
+            const Vector3 at(x, 0.3, 0);
+            x += 0.45;
+            const double mass = exact ? MassForSpeed(at, 0.002) : velmora_test::MassJustBelowSpeed(at, 0.002);
+            ASSERT_FALSE(std::isnan(mass));
+            Drop_value v = MakeDrop(at.x, at.y, mass, state);
+            v.counter = 2;
+            (exact ? atThreshold : justBelow).push_back(AddDrop(v));
+        }
+    }
+    Cycle();
+    for (const auto& reference : atThreshold) {
+        EXPECT_EQ(DropAt(reference).position.y, 0.3 - 0.002);
+    }
+    for (const auto& reference : justBelow) {
+        EXPECT_EQ(DropAt(reference).position.y, 0.3);
+    }
 }
 
 TEST_F(DropTest, ShedsFromExactlyTheSheddingThreshold)

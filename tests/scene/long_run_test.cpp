@@ -43,8 +43,7 @@ TEST(SceneLongRun, AnHourStaysBoundedSoundAndQuiet)
     EXPECT_GT(figures.streaks, 150u);
     std::printf("an hour: max drops %zu, max streaks %zu, merges %llu, sheddings %llu, dried away %llu\n",
                 watch.maxDrops, watch.maxStreaks, static_cast<unsigned long long>(figures.merges),
-                static_cast<unsigned long long>(figures.sheddings),
-                static_cast<unsigned long long>(figures.driedAway));
+                static_cast<unsigned long long>(figures.sheddings), static_cast<unsigned long long>(figures.driedAway));
 }
 
 TEST(SceneLongRun, TheSameSeedGivesTheSameSceneAndAnotherSeedAnother)

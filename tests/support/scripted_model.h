@@ -5,6 +5,7 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,12 +22,12 @@ struct Journal {
         std::uint32_t kind;
         std::wstring source;
         std::int64_t stamp;
+        std::thread::id thread;
     };
     std::vector<Entry> entries;
     std::vector<std::wstring> inits;
     std::vector<std::wstring> destroyed;
     std::thread::id initThread;
-    std::thread::id lastHandleThread;
 
     std::size_t Count(std::uint32_t kind) const
     {
@@ -53,7 +54,14 @@ public:
     {
         name = std::move(handlerName);
     }
-    ~ScriptedHandler() override { journal->destroyed.push_back(name); }
+    ~ScriptedHandler() override
+    {
+        try {
+            journal->destroyed.push_back(name);
+        } catch (const std::bad_alloc&) {
+            // Only the allocation-failure tests get here, and they do not read it.
+        }
+    }
 
     void Init() override
     {
@@ -65,10 +73,17 @@ public:
     }
     void Handle(const NS_Events::Event& event) override
     {
-        journal->entries.push_back({name, event.kind, event.source, event.object.stamp});
-        journal->lastHandleThread = std::this_thread::get_id();
+        journal->entries.push_back({name, event.kind, event.source, event.object.stamp, std::this_thread::get_id()});
         if (onEvent) {
             onEvent(*this, event);
+        }
+    }
+
+    void Detach(const NS_ObjectIndex::ObjectIndex& reference) override
+    {
+        ValueHandler::Detach(reference);
+        if (onDetach) {
+            onDetach(*this, reference);
         }
     }
 
@@ -79,6 +94,7 @@ public:
 
     std::function<void(ScriptedHandler&)> onInit;
     Reaction onEvent;
+    std::function<void(ScriptedHandler&, const NS_ObjectIndex::ObjectIndex&)> onDetach; // after a successful Detach
     std::shared_ptr<Journal> journal;
 };
 
@@ -94,13 +110,14 @@ public:
     void CreateHandlers(std::list<NS_AttributeHandler::AttributeHandler*>& handlers) override
     {
         created.clear();
+        // Leak-free when an allocation fails: the list owns each handler first.
         for (const std::wstring& n : names) {
-            auto* handler = new ScriptedHandler(universe, n, journal);
+            auto handler = std::make_unique<ScriptedHandler>(universe, n, journal);
             if (configure) {
                 configure(*handler);
             }
-            created.push_back(handler);
-            handlers.push_back(handler);
+            handlers.push_back(handler.get());
+            created.push_back(handler.release());
         }
     }
 

@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr int kOutputLost = 4;
+
 void PrintFigures(const SceneFigures& f)
 {
     std::printf("%10" PRIu64 " %6zu %6zu %7zu %8" PRIu64 " %9" PRIu64 " %016" PRIx64 "\n", f.cycle, f.drops,
@@ -25,22 +27,31 @@ int Run(const SimOptions& options)
         std::printf("%10s %6s %6s %7s %8s %9s %16s\n", "cycle", "drops", "trails", "streaks", "merges", "sheddings",
                     "checksum");
     }
-    for (std::uint64_t cycle = 1; cycle <= options.cycles; ++cycle) {
+    // Counted up from 0 and compared before the step, so that the largest
+    // count ends too.
+    for (std::uint64_t done = 0; done < options.cycles;) {
         run.RunCycle();
-        if (options.every != 0 && cycle % options.every == 0) {
+        ++done;
+        if (options.every != 0 && done % options.every == 0) {
             PrintFigures(run.Figures());
+            if (std::ferror(stdout)) {
+                return kOutputLost;
+            }
         }
     }
     const SceneFigures f = run.Figures();
     const SceneWatch& w = run.Watch();
     std::printf("final: drops %zu, trail drops %zu, streaks %zu\n", f.drops, f.trailDrops, f.streaks);
-    std::printf("totals: merges %" PRIu64 ", sheddings %" PRIu64 ", dried away %" PRIu64 "\n", f.merges,
-                f.sheddings, f.driedAway);
+    std::printf("totals: merges %" PRIu64 ", sheddings %" PRIu64 ", dried away %" PRIu64 "\n", f.merges, f.sheddings,
+                f.driedAway);
     std::printf("maxima: drops %zu, streaks %zu, objects %zu\n", w.maxDrops, w.maxStreaks, w.maxLiveObjects);
     std::printf("checks: cycles with events left %" PRIu64 ", with stray objects %" PRIu64
                 ", with the manager out of step %" PRIu64 "\n",
                 w.cyclesWithQueuedEvents, w.cyclesWithStrayObjects, w.cyclesWithManagerMismatch);
     std::printf("checksum %016" PRIx64 "\n", f.checksum);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        return kOutputLost;
+    }
     if (!w.Sound()) {
         std::fprintf(stderr, "velmora-sim: the scene broke one of its rules (see checks)\n");
         return 1;
@@ -60,11 +71,18 @@ int main(int argc, char** argv)
         return 2;
     }
     if (options.help) {
-        std::fputs(kSimUsage, stdout);
+        if (std::fputs(kSimUsage, stdout) < 0 || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "velmora-sim: could not write the help to standard output\n");
+            return kOutputLost;
+        }
         return 0;
     }
     try {
-        return Run(options);
+        const int status = Run(options);
+        if (status == kOutputLost) {
+            std::fprintf(stderr, "velmora-sim: could not write the figures to standard output\n");
+        }
+        return status;
     } catch (...) {
         std::fflush(stdout);
         std::fprintf(stderr, "velmora-sim: the scene threw: %s\n",

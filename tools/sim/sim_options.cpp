@@ -2,23 +2,23 @@
 
 #include <limits>
 
-const char* const kSimUsage =
-    "Usage: velmora-sim [--seed N] [--cycles N] [--every N]\n"
-    "\n"
-    "Runs the rain scene of The Velmora without a window or renderer, as fast as\n"
-    "it can (a cycle stands for 30 ms of the saver), and prints what it did.\n"
-    "\n"
-    "  --seed N     seed of the random generator, 0 to 4294967295 (default 1)\n"
-    "  --cycles N   number of cycles to run (default 2000; 120000 is an hour)\n"
-    "  --every N    also print the figures after every N-th cycle\n"
-    "  --help       show this text\n"
-    "\n"
-    "Figures: drops on the pane, trail drops among them, rain streaks, merges and\n"
-    "sheddings so far, and a checksum of every drop's and streak's value. The same\n"
-    "seed gives the same output on every run and every build.\n"
-    "Exit status: 0 when the scene stayed sound, 1 when a check failed (events\n"
-    "left queued, stray objects, more than 200 streaks), 2 for a bad command line,\n"
-    "3 when the scene threw.\n";
+const char* const kSimUsage = "Usage: velmora-sim [--seed N] [--cycles N] [--every N]\n"
+                              "\n"
+                              "Runs the rain scene of The Velmora without a window or renderer, as fast as\n"
+                              "it can (a cycle stands for 30 ms of the saver), and prints what it did.\n"
+                              "\n"
+                              "  --seed N     seed of the random generator, 0 to 4294967295 (default 1)\n"
+                              "  --cycles N   number of cycles to run (default 2000; 120000 is an hour)\n"
+                              "  --every N    also print the figures after every N-th cycle\n"
+                              "  --help       show this text\n"
+                              "\n"
+                              "Figures: drops on the pane, trail drops among them, rain streaks, merges and\n"
+                              "sheddings so far, and a checksum of every drop's and streak's value. The same\n"
+                              "seed gives the same output on every run and every build.\n"
+                              "Exit status: 0 when the scene stayed sound, 1 when a check failed (events\n"
+                              "left queued, stray objects, the drops manager out of step with the drops,\n"
+                              "more than 200 streaks), 2 for a bad command line, 3 when the scene threw,\n"
+                              "4 when the output could not be written.\n";
 
 namespace {
 
