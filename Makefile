@@ -1,5 +1,5 @@
 # The front door. Every target installs what it needs first (scripts/install-deps).
-.PHONY: run test bench deps clean format
+.PHONY: run test bench package deps clean format
 
 deps:
 	@scripts/install-deps
@@ -12,6 +12,10 @@ test: deps
 
 bench: deps
 	@scripts/run-bench
+
+# The Windows installer and zip and the Debian package, into build/packages/.
+package: deps
+	@scripts/package
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

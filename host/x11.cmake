@@ -10,6 +10,7 @@ if(NOT WIN32)
   add_library(velmora_x11_host STATIC
     ${CMAKE_CURRENT_LIST_DIR}/x11_options.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11_close_rules.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11_frame_rate.cpp
     ${CMAKE_CURRENT_LIST_DIR}/posix_signals.cpp)
   target_include_directories(velmora_x11_host PUBLIC ${CMAKE_SOURCE_DIR})
   target_compile_definitions(velmora_x11_host PRIVATE VELMORA_VERSION="${PROJECT_VERSION}")
@@ -21,14 +22,17 @@ if(NOT WIN32)
   endif()
   add_executable(velmora
     ${CMAKE_CURRENT_LIST_DIR}/x11_main.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/x11_saver.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/x11_saver.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/x11_frame_rate_overlay.cpp)
   target_link_libraries(velmora PRIVATE
     velmora_x11_host velmora_engine velmora_render velmora_target_glx velmora_scene velmora_kernel
     X11::X11 OpenGL::GLX OpenGL::OpenGL velmora_options)
 
   set(VELMORA_XSCREENSAVER_CONFIG_DIR ${CMAKE_INSTALL_DATADIR}/xscreensaver/config CACHE STRING
       "Where the hack's description goes; XScreenSaver's settings read /usr/share/xscreensaver/config")
-  install(TARGETS velmora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  set(VELMORA_HACK_DIR ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver CACHE STRING
+      "Where the hack goes; Debian's XScreenSaver runs its hacks from /usr/libexec/xscreensaver")
+  install(TARGETS velmora RUNTIME DESTINATION ${VELMORA_HACK_DIR})
   install(FILES ${CMAKE_CURRENT_LIST_DIR}/x11_velmora.xml
           DESTINATION ${VELMORA_XSCREENSAVER_CONFIG_DIR} RENAME velmora.xml)
 endif()

@@ -21,6 +21,8 @@ int main(int argc, char** argv)
         return NS_X11Saver::kExitOk;
     case NS_X11Options::Action::Fail:
         std::fprintf(stderr, "%s: %s\n", program.c_str(), options.error.c_str());
+        if (options.showUsage)
+            std::fputs(NS_X11Options::UsageText(program).c_str(), stderr);
         return NS_X11Saver::kExitUsage;
     case NS_X11Options::Action::Run:
         break;

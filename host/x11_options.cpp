@@ -43,12 +43,42 @@ std::string OptionName(const std::string& argument)
     return std::string();
 }
 
-Options Failure(const std::string& message)
+Options Failure(const std::string& message, bool showUsage = false)
 {
     Options options;
     options.action = Action::Fail;
     options.error = message;
+    options.showUsage = showUsage;
     return options;
+}
+
+std::string Lowered(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// XScreenSaver passes a visual by name or by id; the names that make sense for
+// an OpenGL program are the default one and the best one for GL.
+bool ParseVisual(const std::string& text, Options& options)
+{
+    const std::string name = Lowered(Trimmed(text));
+    if (name == "default") {
+        options.visual = VisualChoice::Default;
+        return true;
+    }
+    if (name == "gl" || name == "best") {
+        options.visual = VisualChoice::Gl;
+        return true;
+    }
+    // Visual ids are resource ids too.
+    std::uint32_t id = 0;
+    if (!ParseWindowId(name, id))
+        return false;
+    options.visual = VisualChoice::ById;
+    options.visualId = id;
+    return true;
 }
 
 } // namespace
@@ -104,12 +134,26 @@ Options ParseOptions(const std::vector<std::string>& arguments, const char* scre
             options.action = Action::ShowVersion;
             return options;
         }
+        const bool takesValue = name == "window-id" || name == "visual" || name == "display";
+        if (takesValue && !valueAttached) {
+            if (i + 1 == arguments.size())
+                return Failure(argument + (name == "window-id" ? " needs a window id (such as 0x1a00004)"
+                                           : name == "visual"  ? " needs a visual (default, GL or a visual id)"
+                                                               : " needs a display name (such as :0)"));
+            value = arguments[++i];
+        }
+        if (name == "visual") {
+            if (!ParseVisual(value, options))
+                return Failure("unknown visual '" + value + "': give default, GL or a visual id such as 0x21");
+            continue;
+        }
+        if (name == "display") {
+            if (value.empty())
+                return Failure("the display name is empty");
+            options.displayName = value;
+            continue;
+        }
         if (name == "window-id") {
-            if (!valueAttached) {
-                if (i + 1 == arguments.size())
-                    return Failure("--window-id needs a window id (such as 0x1a00004)");
-                value = arguments[++i];
-            }
             std::uint32_t id = 0;
             if (!ParseWindowId(value, id))
                 return Failure("bad window id '" + value + "': give a window id such as 0x1a00004 or 27262980");
@@ -118,17 +162,21 @@ Options ParseOptions(const std::vector<std::string>& arguments, const char* scre
             targetGiven = true;
             continue;
         }
+        const bool known =
+            name == "root" || name == "fullscreen" || name == "window" || name == "fps" || name == "install";
+        if (!known)
+            return Failure("unknown option '" + argument + "'", true);
         if (valueAttached)
             return Failure("option " + argument + " takes no value");
-        if (name == "root") {
-            options.target = Target::Root;
-        } else if (name == "fullscreen") {
-            options.target = Target::FullScreen;
-        } else if (name == "window") {
-            options.target = Target::Window;
-        } else {
-            return Failure("unknown option '" + argument + "' (try --help)");
+        if (name == "fps") {
+            options.showFrameRate = true;
+            continue;
         }
+        if (name == "install") {
+            options.installColormap = true;
+            continue;
+        }
+        options.target = name == "root" ? Target::Root : name == "fullscreen" ? Target::FullScreen : Target::Window;
         targetGiven = true;
     }
 
@@ -147,19 +195,26 @@ Options ParseOptions(const std::vector<std::string>& arguments, const char* scre
 std::string UsageText(const std::string& programName)
 {
     return "Usage: " + programName +
-           " [--window | --fullscreen | --root | --window-id ID]\n"
+           " [--window | --fullscreen | --root | --window-id ID] [--visual VISUAL] [--install]\n"
+           "       [--fps] [--display NAME]\n"
            "The view through a window pane in the rain.\n"
            "\n"
            "  --window          draw in a window of its own, 1024 x 768 (the default)\n"
            "  --fullscreen      draw over the whole screen\n"
            "  --root            draw on the root window (or on XSCREENSAVER_WINDOW when set)\n"
            "  --window-id ID    draw into the window ID made by another program (0x... or decimal)\n"
+           "  --visual VISUAL   visual of its own window: GL (the best for OpenGL, the default),\n"
+           "                    default (the screen's) or a visual id\n"
+           "  --install         install its own window's colormap, not leaving that to the window manager\n"
+           "  --fps             show the frame rate and the CPU load in the lower-left corner\n"
+           "  --display NAME    the X display to use (default: $DISPLAY)\n"
            "  --help            show this text\n"
            "  --version         show the version\n"
            "\n"
            "In its own window it ends on a key press, a mouse click or a mouse move of more than\n"
            "four pixels, or when the window is closed. Drawing on another window, it ends on\n"
-           "SIGTERM or SIGINT, or when that window goes away. Options may start with - or --.\n";
+           "SIGTERM or SIGINT, or when that window goes away. Options may start with - or --.\n"
+           "Exit status: 0 when it ends as told, 1 for a bad command line or when it cannot run.\n";
 }
 
 std::string VersionText()

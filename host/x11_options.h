@@ -22,11 +22,25 @@ enum class Action {
     Fail, // a bad command line: `error` says why, in one line
 };
 
+// Which visual a window of the saver's own gets; a window it adopts keeps its own.
+enum class VisualChoice {
+    Gl,      // the best double-buffered RGBA visual for OpenGL (the default)
+    Default, // the screen's default visual, which must then support OpenGL
+    ById,    // the visual `visualId`
+};
+
 struct Options {
     Action action = Action::Run;
     Target target = Target::Window;
     std::uint32_t windowId = 0; // for Target::Foreign
+    VisualChoice visual = VisualChoice::Gl;
+    std::uint32_t visualId = 0;   // for VisualChoice::ById
+    bool showFrameRate = false;   // -fps
+    bool installColormap = false; // -install: the own window's colormap, installed by the program
+    std::string displayName;      // -display; empty means $DISPLAY
     std::string error;
+    // An option nobody knows: the caller shows the usage after the error line.
+    bool showUsage = false;
 };
 
 // X resource ids are 29 bits wide; anything above cannot name a window.

@@ -16,6 +16,7 @@
 
 #include "host/posix_signals.h"
 #include "host/x11_close_rules.h"
+#include "host/x11_frame_rate_overlay.h"
 #include "kernel/universe.h"
 #include "render/glx_draw_target.h"
 #include "scene/random.h"
@@ -201,13 +202,43 @@ void SetWindowProperties(Session& session, Target target)
     }
 }
 
-// A window of the saver's own, with a GLX visual of its choosing.
-int MakeOwnWindow(Session& session, Target target)
+// The visual that --visual asks for, checked for OpenGL; the reason in `why`
+// when there is none.
+XVisualInfo* RequestedVisual(Display* display, int screen, const NS_X11Options::Options& options, std::string& why)
 {
+    using NS_X11Options::VisualChoice;
+    if (options.visual == VisualChoice::Gl) {
+        why = "the X display offers no double-buffered RGBA visual for OpenGL";
+        return ChooseVisual(display, screen);
+    }
+    const VisualID id = options.visual == VisualChoice::Default ? XVisualIDFromVisual(DefaultVisual(display, screen))
+                                                                : static_cast<VisualID>(options.visualId);
+    const std::string name =
+        options.visual == VisualChoice::Default ? "the default visual (" + Hex(id) + ")" : "visual " + Hex(id);
+    XVisualInfo* info = FindVisual(display, id, screen);
+    if (info == nullptr) {
+        why = name + " is not on the display's screen";
+        return nullptr;
+    }
+    int doubleBuffered = 0;
+    if (!DrawableWithGl(display, info) || glXGetConfig(display, info, GLX_DOUBLEBUFFER, &doubleBuffered) != 0 ||
+        !doubleBuffered) {
+        XFree(info);
+        why = name + " cannot be drawn with double-buffered OpenGL (try --visual GL)";
+        return nullptr;
+    }
+    return info;
+}
+
+// A window of the saver's own, with a GLX visual of its choosing.
+int MakeOwnWindow(Session& session, const NS_X11Options::Options& options)
+{
+    const Target target = options.target;
     const int screen = DefaultScreen(session.drawing);
-    session.visual = ChooseVisual(session.drawing, screen);
+    std::string why;
+    session.visual = RequestedVisual(session.drawing, screen, options, why);
     if (session.visual == nullptr)
-        return Fail("the X display offers no double-buffered RGBA visual for OpenGL");
+        return Fail(why);
 
     // The same visual as the events connection knows it, to make the window.
     XVisualInfo* local = FindVisual(session.events, session.visual->visualid, screen);
@@ -235,6 +266,10 @@ int MakeOwnWindow(Session& session, Target target)
     session.fullScreen = full;
     SetWindowProperties(session, target);
     XMapRaised(session.events, session.window);
+    // Normally the window manager's task; XScreenSaver asks hacks to do it on
+    // displays where colormaps are scarce.
+    if (options.installColormap)
+        XInstallColormap(session.events, session.colormap);
     return kExitOk;
 }
 
@@ -361,15 +396,16 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName)
     XSetIOErrorHandler(ConnectionLost);
 
     Session session;
-    const char* displayName = std::getenv("DISPLAY");
-    session.events = XOpenDisplay(nullptr);
+    const char* displayName = options.displayName.empty() ? std::getenv("DISPLAY") : options.displayName.c_str();
+    const char* openName = options.displayName.empty() ? nullptr : options.displayName.c_str();
+    session.events = XOpenDisplay(openName);
     if (session.events == nullptr)
         return Fail(std::string("cannot open the X display ") + (displayName != nullptr && *displayName != '\0'
                                                                      ? std::string("'") + displayName + "'"
                                                                      : std::string("(DISPLAY is not set)")));
     // The worker draws through a connection of its own, so that the two threads
     // never share one Xlib connection and nothing needs a lock.
-    session.drawing = XOpenDisplay(nullptr);
+    session.drawing = XOpenDisplay(openName);
     int errorBase = 0;
     int eventBase = 0;
     if (session.drawing == nullptr)
@@ -381,7 +417,7 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName)
     switch (options.target) {
     case Target::Window:
     case Target::FullScreen:
-        result = MakeOwnWindow(session, options.target);
+        result = MakeOwnWindow(session, options);
         break;
     case Target::Root:
         result = AdoptWindow(session, DefaultRootWindow(session.events), true);
@@ -404,6 +440,7 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName)
     glxDisplay = session.drawing;
     glxDrawable = session.window;
     glxContext = session.context;
+    glxBeforeSwap = options.showFrameRate ? NS_X11FrameRate::DrawFrameRateOverlay : nullptr;
     SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
     StartEngine();
     // However the loop is left, the worker stops before the session closes the

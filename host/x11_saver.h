@@ -11,8 +11,8 @@ constexpr int kExitOk = 0;
 // No display, no GLX, a bad window, an OpenGL context that cannot be made, a
 // scene that stopped by a failure.
 constexpr int kExitFailure = 1;
-// A bad command line.
-constexpr int kExitUsage = 2;
+// A bad command line: 1 as well, as XScreenSaver's hacks do.
+constexpr int kExitUsage = 1;
 
 constexpr int kWindowWidth = 1024;
 constexpr int kWindowHeight = 768;

@@ -7,6 +7,7 @@
 Display* glxDisplay = nullptr;
 GLXDrawable glxDrawable = 0;
 GLXContext glxContext = nullptr;
+void (*glxBeforeSwap)() = nullptr;
 
 namespace NS_DrawTarget {
 
@@ -55,6 +56,8 @@ void Release()
 // The size is checked after the swap, so a resize shows from the next frame on.
 void Present()
 {
+    if (glxBeforeSwap != nullptr)
+        glxBeforeSwap();
     glXSwapBuffers(glxDisplay, glxDrawable);
     FollowDrawableSize();
 }

@@ -8,3 +8,8 @@
 extern Display* glxDisplay;
 extern GLXDrawable glxDrawable;
 extern GLXContext glxContext;
+
+// Called on the worker thread after each frame is drawn and before it is shown,
+// with the context current: the host draws what belongs to it alone (the frame
+// rate) over the scene. Null draws nothing.
+extern void (*glxBeforeSwap)();

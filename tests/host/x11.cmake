@@ -3,6 +3,7 @@
 if(NOT WIN32)
   velmora_test_suite(x11_host_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/x11_options_test.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_close_rules_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/x11_frame_rate_test.cpp
     LIBRARIES velmora_x11_host
     LABELS host)
 endif()
@@ -19,7 +20,7 @@ if(NOT WIN32 AND TARGET velmora)
   # to fail (failing_scene.cpp) and a count of its GLX contexts (x11_context_count.cpp,
   # through the wrapped calls); never installed.
   add_executable(velmora-test ${CMAKE_SOURCE_DIR}/host/x11_main.cpp ${CMAKE_SOURCE_DIR}/host/x11_saver.cpp
-                 ${CMAKE_CURRENT_LIST_DIR}/failing_scene.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_context_count.cpp)
+                 ${CMAKE_SOURCE_DIR}/host/x11_frame_rate_overlay.cpp ${CMAKE_CURRENT_LIST_DIR}/failing_scene.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_context_count.cpp)
   target_link_options(velmora-test PRIVATE
     -Wl,--wrap=glXCreateContext,--wrap=glXMakeCurrent,--wrap=glXDestroyContext)
   target_link_libraries(velmora-test PRIVATE

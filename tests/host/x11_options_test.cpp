@@ -7,6 +7,7 @@ using NS_X11Options::Options;
 using NS_X11Options::ParseOptions;
 using NS_X11Options::ParseWindowId;
 using NS_X11Options::Target;
+using NS_X11Options::VisualChoice;
 
 namespace {
 
@@ -62,6 +63,30 @@ TEST(X11Options, TakesSingleAndDoubleDashForms)
         EXPECT_EQ(Action::ShowHelp, Parse({help}).action) << help;
     EXPECT_EQ(Action::ShowVersion, Parse({"--version"}).action);
     EXPECT_EQ(Action::ShowVersion, Parse({"-version"}).action);
+    for (const char* fps : {"--fps", "-fps"})
+        EXPECT_TRUE(Parse({fps}).showFrameRate) << fps;
+    for (const char* install : {"--install", "-install"})
+        EXPECT_TRUE(Parse({install}).installColormap) << install;
+}
+
+// What XScreenSaver and its settings put on a hack's command line.
+TEST(X11Options, TakesTheOptionsEveryHackTakes)
+{
+    Options options = Parse({"-root", "-install", "-visual", "GL", "-fps", "-display", ":7"});
+    EXPECT_EQ(Action::Run, options.action) << options.error;
+    EXPECT_EQ(Target::Root, options.target);
+    EXPECT_EQ(VisualChoice::Gl, options.visual);
+    EXPECT_TRUE(options.showFrameRate && options.installColormap);
+    EXPECT_EQ(":7", options.displayName);
+    EXPECT_FALSE(Parse({"--root"}).showFrameRate) << "the frame rate is shown only when asked for";
+
+    EXPECT_EQ(VisualChoice::Default, Parse({"--visual", "default"}).visual);
+    EXPECT_EQ(VisualChoice::Default, Parse({"-visual=Default"}).visual);
+    EXPECT_EQ(VisualChoice::Gl, Parse({"--visual=best"}).visual);
+    options = Parse({"-visual", "0x21"});
+    EXPECT_EQ(VisualChoice::ById, options.visual);
+    EXPECT_EQ(0x21u, options.visualId);
+    EXPECT_EQ(VisualChoice::Gl, Parse({}).visual);
 }
 
 TEST(X11Options, ReadsTheWindowIdAsNextArgumentOrAfterEquals)
@@ -82,13 +107,21 @@ TEST(X11Options, ReportsBadCommandLinesInOneLine)
          {std::vector<std::string>{"--window-id"}, std::vector<std::string>{"--window-id", "nope"},
           std::vector<std::string>{"--window-id", "0"}, std::vector<std::string>{"--window-id="},
           std::vector<std::string>{"--bogus"}, std::vector<std::string>{"plain"},
-          std::vector<std::string>{"--root=yes"}, std::vector<std::string>{"-"}, std::vector<std::string>{"--"}}) {
+          std::vector<std::string>{"--root=yes"}, std::vector<std::string>{"-"}, std::vector<std::string>{"--"},
+          std::vector<std::string>{"-visual"}, std::vector<std::string>{"-visual", "mono"},
+          std::vector<std::string>{"-visual", "0"}, std::vector<std::string>{"-display"},
+          std::vector<std::string>{"-display="}, std::vector<std::string>{"-fps=1"}}) {
         const Options options = Parse(arguments);
         EXPECT_EQ(Action::Fail, options.action) << arguments[0];
         EXPECT_FALSE(options.error.empty());
         EXPECT_EQ(std::string::npos, options.error.find('\n'));
     }
     EXPECT_NE(std::string::npos, Parse({"--window-id", "nope"}).error.find("nope"));
+    // Only an option nobody knows brings the usage, as with other hacks.
+    EXPECT_TRUE(Parse({"-bogus"}).showUsage);
+    EXPECT_TRUE(Parse({"plain"}).showUsage);
+    EXPECT_FALSE(Parse({"-visual", "mono"}).showUsage);
+    EXPECT_FALSE(Parse({"-root=yes"}).showUsage);
 }
 
 TEST(X11Options, HelpWinsOverWhatFollowsButNotOverAnEarlierError)
@@ -133,7 +166,8 @@ TEST(X11Options, BadScreensaverWindowVariableFailsOnlyWhenUsed)
 TEST(X11Options, UsageNamesEveryOption)
 {
     const std::string usage = NS_X11Options::UsageText("velmora");
-    for (const char* option : {"--window", "--fullscreen", "--root", "--window-id", "--help", "--version"})
+    for (const char* option : {"--window", "--fullscreen", "--root", "--window-id", "--visual", "--install", "--fps",
+                               "--display", "--help", "--version"})
         EXPECT_NE(std::string::npos, usage.find(option)) << option;
     EXPECT_EQ(0u, NS_X11Options::VersionText().find("The Velmora "));
 }

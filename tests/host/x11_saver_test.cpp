@@ -531,7 +531,7 @@ TEST_F(X11Saver, ABadWindowIdIsOneClearLineAndAFailure)
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
 
     Saver malformed({"--window-id", "window"});
-    EXPECT_EQ(2, malformed.WaitExit());
+    EXPECT_EQ(1, malformed.WaitExit());
     text = malformed.ErrorOutput();
     EXPECT_NE(std::string::npos, text.find("bad window id 'window'")) << text;
     EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
@@ -617,7 +617,7 @@ TEST_F(X11Saver, RunsAsTheOnlyHackOfTheXScreenSaverDaemon)
         settings << "timeout: 1:00:00\ncycle: 0:00:00\nlock: False\nfade: False\nunfade: False\n"
                     "splash: False\ndpmsEnabled: False\ngrabDesktopImages: False\nmode: one\nselected: 0\n"
                     "programs: \"The Velmora\" "
-                 << hack << " --root \\n\n";
+                 << hack << " --root -fps \\n\n";
     }
     if (asRoot) {
         ASSERT_EQ(0, chown(home, 65534, 65534));
@@ -661,6 +661,27 @@ TEST_F(X11Saver, RunsAsTheOnlyHackOfTheXScreenSaverDaemon)
     }
     EXPECT_FALSE(hacks.empty()) << "the daemon did not start velmora" << daemonLog();
     EXPECT_GE(screen.DistinctColours(), kSceneColours) << "the blanked screen does not show the scene" << daemonLog();
+
+    // -fps: white text in the lower-left corner that stays put while the rain
+    // moves; it appears once a second has been measured.
+    const auto cornerText = [](const Picture& picture) {
+        std::set<std::size_t> white;
+        for (int y = std::max(0, picture.height - 100); y < picture.height; ++y)
+            for (int x = 0; x < std::min(300, picture.width); ++x)
+                if (picture.pixels[static_cast<std::size_t>(y) * picture.width + x] == 0xFFFFFF)
+                    white.insert(static_cast<std::size_t>(y) * picture.width + x);
+        return white;
+    };
+    std::size_t steady = 0;
+    const auto textDeadline = Clock::now() + kStartTimeout;
+    for (auto before = cornerText(Capture(root)); steady < 100 && Clock::now() < textDeadline;) {
+        std::this_thread::sleep_for(milliseconds(500));
+        const auto now = cornerText(Capture(root));
+        steady = static_cast<std::size_t>(
+            std::count_if(now.begin(), now.end(), [&](std::size_t i) { return before.count(i); }));
+        before = now;
+    }
+    EXPECT_GE(steady, 100u) << "no frame-rate text in the lower-left corner with -fps" << daemonLog();
 
     EXPECT_EQ(0, RunCommand(command({"xscreensaver-command", "-deactivate"}), environment)) << daemonLog();
     const auto stopDeadline = Clock::now() + kExitTimeout;
@@ -773,4 +794,29 @@ TEST_F(X11Saver, AFailedSceneEndsItWithOneLineAndAFailure)
     ASSERT_GE(run.FailedAt(), 0) << "the scene never failed";
     RecordProperty("milliseconds_after_failure", static_cast<int>(ended - run.FailedAt()));
     EXPECT_EQ("made 1 deleted 1", run.Contexts());
+}
+
+// -visual default takes the screen's default visual; a visual the screen does
+// not have, or an option nobody knows, ends it with 1 and says why.
+TEST_F(X11Saver, UsesTheVisualItIsGivenAndRefusesWhatItCannotUse)
+{
+    Saver saver({"-visual", "default", "-install"});
+    const Window window = FindWindowOf(saver);
+    ASSERT_NE(None, window) << saver.ErrorOutput();
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(display, window, &attributes));
+    EXPECT_EQ(XVisualIDFromVisual(DefaultVisual(display, DefaultScreen(display))),
+              XVisualIDFromVisual(attributes.visual));
+    EXPECT_GE(WaitForScene(window).DistinctColours(), kSceneColours) << saver.ErrorOutput();
+
+    Saver missing({"-visual", "0x1ffffff0"});
+    EXPECT_EQ(1, missing.WaitExit());
+    std::string text = missing.ErrorOutput();
+    EXPECT_NE(std::string::npos, text.find("visual 0x1ffffff0 is not on the display's screen")) << text;
+    EXPECT_EQ(1, std::count(text.begin(), text.end(), '\n')) << text;
+
+    Saver unknown({"-bogus"});
+    EXPECT_EQ(1, unknown.WaitExit());
+    text = unknown.ErrorOutput();
+    EXPECT_EQ(0u, text.find("velmora: unknown option '-bogus'\nUsage: velmora ")) << text;
 }

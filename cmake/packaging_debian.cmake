@@ -1,0 +1,84 @@
+# The Debian package, built by CPack's DEB generator (`cpack -G DEB`, or
+# scripts/package): the hack where Debian's XScreenSaver keeps its own hacks,
+# its description where XScreenSaver's settings read them, the two tools in
+# /usr/bin, a manual page for each, and the copyright file and changelog that
+# every Debian package carries.
+include(GNUInstallDirs)
+
+set(VELMORA_DEBIAN_SOURCE ${CMAKE_SOURCE_DIR}/packaging/debian)
+set(VELMORA_DEBIAN_BINARY ${CMAKE_BINARY_DIR}/packaging/debian)
+set(VELMORA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/velmora)
+
+if(TARGET velmora-sim)
+  install(TARGETS velmora-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+if(TARGET velmora-snapshot)
+  install(TARGETS velmora-snapshot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+# Manual pages and the changelog go in gzipped, as Debian wants them: -9 for
+# size, -n so that the same text always gives the same bytes.
+find_program(VELMORA_GZIP gzip REQUIRED)
+configure_file(${VELMORA_DEBIAN_SOURCE}/changelog.in ${VELMORA_DEBIAN_BINARY}/changelog @ONLY)
+set(compressed)
+foreach(source velmora.6 velmora-snapshot.1 velmora-sim.1 ${VELMORA_DEBIAN_BINARY}/changelog)
+  get_filename_component(name ${source} NAME)
+  if(NOT IS_ABSOLUTE ${source})
+    set(source ${VELMORA_DEBIAN_SOURCE}/${source})
+  endif()
+  add_custom_command(OUTPUT ${VELMORA_DEBIAN_BINARY}/${name}.gz
+    COMMAND ${VELMORA_GZIP} -9n -c ${source} > ${VELMORA_DEBIAN_BINARY}/${name}.gz
+    DEPENDS ${source}
+    VERBATIM)
+  list(APPEND compressed ${VELMORA_DEBIAN_BINARY}/${name}.gz)
+endforeach()
+add_custom_target(velmora_debian_documents ALL DEPENDS ${compressed})
+
+if(TARGET velmora)
+  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+endif()
+if(TARGET velmora-snapshot)
+  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-snapshot.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+if(TARGET velmora-sim)
+  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+# A version without a Debian revision makes this a native package, whose
+# changelog Debian names changelog.gz.
+install(FILES ${VELMORA_DEBIAN_SOURCE}/copyright DESTINATION ${VELMORA_DOC_DIR})
+install(FILES ${VELMORA_DEBIAN_BINARY}/changelog.gz DESTINATION ${VELMORA_DOC_DIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME velmora)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The Velmora developers")
+set(CPACK_PACKAGE_CONTACT "The Velmora developers <velmora@example.org>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # velmora_VERSION_ARCH.deb
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xscreensaver)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack indents the lines after the synopsis and marks the empty one.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "rain on a window pane, a screen saver for XScreenSaver
+The view through a window pane in the rain, drawn with OpenGL: slanted rain
+streaks fall across a dark landscape while water drops run down the pane,
+stick, merge, dry up and leave trails, and a small analogue clock shows the
+local time.
+
+The package holds the hack for XScreenSaver with its settings description,
+velmora-snapshot, which draws the scene into a PNG picture or a WebP
+recording without a display, and velmora-sim, which runs the scene headless
+and prints what it did.")
+include(CPack)
+
+# Natively, and not under the sanitizers, whose programs would need their
+# runtime libraries installed beside them.
+if(VELMORA_TESTS AND NOT VELMORA_SANITIZE AND NOT CMAKE_CROSSCOMPILING)
+  include(${CMAKE_SOURCE_DIR}/tests/packaging/debian.cmake)
+endif()

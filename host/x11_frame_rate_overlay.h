@@ -1,0 +1,11 @@
+// Draws the --fps text over the finished frame, on the worker thread, with the
+// frame's own OpenGL context current.
+#pragma once
+
+namespace NS_X11FrameRate {
+
+// Measures this frame and draws the text of the last whole second in the
+// lower-left corner, leaving the OpenGL state as it found it.
+void DrawFrameRateOverlay();
+
+} // namespace NS_X11FrameRate

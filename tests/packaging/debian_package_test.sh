@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# The Debian package, made by CPack from this build into a folder of the test's
+# own and looked at without installing it. Only where installing is acceptable
+# (as root with CI=true) is it also installed, run and purged again.
+#
+#   debian_package_test.sh STEP BUILD_DIR WORK_DIR
+#
+# STEP: build, lintian, files, start or install. Exit status 0 for a pass, 77
+# for a skip, anything else for a failure, with the reason on stderr.
+set -uo pipefail
+
+step=$1
+build=$2
+work=$3
+root="$work/root"
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+the_deb() {
+  local found=("$work"/cpack/velmora_*.deb)
+  [ -f "${found[0]}" ] || fail "no package: the build step did not run or failed"
+  echo "${found[0]}"
+}
+
+case "$step" in
+build)
+  rm -rf "$work"
+  mkdir -p "$work"
+  cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/cpack" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log" >&2; fail "cpack could not make the package"; }
+  deb=$(the_deb)
+  dpkg-deb -x "$deb" "$root" || fail "dpkg-deb cannot unpack $deb"
+  dpkg-deb -f "$deb" >"$work/control" || fail "dpkg-deb cannot read the control fields of $deb"
+  ;;
+
+lintian)
+  deb=$(the_deb)
+  lintian --fail-on error "$deb" >&2 || fail "lintian reports errors"
+  ;;
+
+files)
+  deb=$(the_deb)
+  expected=(
+    usr/libexec/xscreensaver/velmora
+    usr/bin/velmora-snapshot
+    usr/bin/velmora-sim
+    usr/share/xscreensaver/config/velmora.xml
+    usr/share/man/man6/velmora.6.gz
+    usr/share/man/man1/velmora-snapshot.1.gz
+    usr/share/man/man1/velmora-sim.1.gz
+    usr/share/doc/velmora/copyright
+    usr/share/doc/velmora/changelog.gz
+  )
+  for path in "${expected[@]}"; do
+    [ -f "$root/$path" ] || fail "the package has no /$path"
+  done
+  # Nothing else: every file the package holds is one of those above.
+  while IFS= read -r path; do
+    printf '%s\n' "${expected[@]}" | grep -qx "${path#./}" || fail "the package holds an unexpected file $path"
+  done < <(cd "$root" && find . -type f)
+  for program in usr/libexec/xscreensaver/velmora usr/bin/velmora-snapshot usr/bin/velmora-sim; do
+    [ -x "$root/$program" ] || fail "/$program is not executable"
+  done
+  for page in usr/share/man/man6/velmora.6.gz usr/share/doc/velmora/changelog.gz; do
+    gzip -t "$root/$page" || fail "/$page is not a gzip file"
+  done
+  # XScreenSaver runs the hack named by the description: that must be the
+  # installed program, on its root window.
+  grep -q '<screensaver name="velmora"' "$root/usr/share/xscreensaver/config/velmora.xml" ||
+    fail "velmora.xml does not name the program velmora"
+  grep -q 'arg-set="-fps"' "$root/usr/share/xscreensaver/config/velmora.xml" ||
+    fail "velmora.xml offers no frame rate"
+  grep -q '^Recommends: xscreensaver$' "$work/control" || fail "the package does not recommend xscreensaver"
+  # Computed by dpkg-shlibdeps; OpenGL comes as libgl1 or as GLVND's libglx0.
+  for library in libc6 libx11-6 libosmesa6 libpng16-16 'libglx0\|libgl1'; do
+    grep -q "^Depends:.*\b\($library\)\b" "$work/control" || fail "the computed dependencies miss $library"
+  done
+  ;;
+
+start)
+  for program in usr/libexec/xscreensaver/velmora usr/bin/velmora-snapshot usr/bin/velmora-sim; do
+    output=$(env -u DISPLAY "$root/$program" --help 2>&1) || fail "/$program --help fails: $output"
+    grep -qi 'usage' <<<"$output" || fail "/$program --help shows no usage: $output"
+  done
+  ;;
+
+install)
+  if [ "$(id -u)" -ne 0 ] || [ "${CI:-}" != "true" ]; then
+    echo "skipped: installs into the machine only as root with CI=true" >&2
+    exit 77
+  fi
+  if dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q 'installed'; then
+    echo "skipped: velmora is already installed on this machine and is left alone" >&2
+    exit 77
+  fi
+  deb=$(the_deb)
+  server=
+  # A failure half-way leaves neither the server nor the package behind.
+  cleanup() {
+    [ -z "$server" ] || { kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; }
+    if dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q 'installed'; then
+      dpkg --purge velmora >/dev/null 2>&1
+    fi
+  }
+  trap cleanup EXIT
+  dpkg -i "$deb" >&2 || fail "dpkg -i failed"
+  mapfile -t owned < <(dpkg -L velmora)
+
+  # A private X server; it writes the display number it took to fd 3.
+  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  server=$!
+  for _ in $(seq 100); do
+    grep -q '^[0-9]' "$work/display" 2>/dev/null && break
+    sleep 0.1
+  done
+  number=$(head -n1 "$work/display")
+  [ -n "$number" ] || fail "Xvfb did not start"
+
+  DISPLAY=":$number" LIBGL_ALWAYS_SOFTWARE=1 /usr/libexec/xscreensaver/velmora --root 2>"$work/hack.err" &
+  hack=$!
+  sleep 1
+  kill -0 "$hack" 2>/dev/null || fail "the installed hack ended by itself: $(cat "$work/hack.err")"
+  kill -TERM "$hack"
+  wait "$hack"
+  code=$?
+  [ "$code" -eq 0 ] || fail "the installed hack ended with $code after SIGTERM: $(cat "$work/hack.err")"
+
+  dpkg --purge velmora >&2 || fail "dpkg --purge failed"
+  ! dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q 'installed' || fail "velmora is still installed"
+  for path in "${owned[@]}"; do
+    [ -d "$path" ] && continue # shared folders stay
+    [ ! -e "$path" ] || fail "$path is left behind"
+  done
+  [ ! -e /usr/share/doc/velmora ] || fail "/usr/share/doc/velmora is left behind"
+  ;;
+
+*)
+  fail "unknown step $step"
+  ;;
+esac
