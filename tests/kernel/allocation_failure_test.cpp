@@ -58,32 +58,11 @@ void RunSmallScene()
     }
 }
 
-// Empty when the run ended normally or for want of memory.
-std::string RunArmed(long n)
-{
-    std::string unexpected;
-    Arm(n);
-    try {
-        RunSmallScene();
-    } catch (const std::bad_alloc&) {
-    } catch (...) {
-        unexpected = NS_Failure::Describe(std::current_exception());
-    }
-    Disarm();
-    return unexpected;
-}
-
 TEST(AllocationFailure, EveryFailedAllocationOfASmallSceneIsSurvivedWithoutALeak)
 {
-    ASSERT_EQ(RunArmed(0), "");
-    const long total = Allocations();
-    ASSERT_GT(total, 200);
-    ASSERT_EQ(Outstanding(), 0);
-    for (long n = 1; n <= total; ++n) {
-        const std::string unexpected = RunArmed(n);
-        ASSERT_EQ(unexpected, "") << "allocation " << n << " of " << total;
-        ASSERT_EQ(Outstanding(), 0) << "blocks left after failing allocation " << n << " of " << total;
-    }
+    long total = 0;
+    EXPECT_EQ(FailEachAllocationInTurn(RunSmallScene, total), "");
+    EXPECT_GT(total, 200);
     std::printf("failed each of %ld allocations in turn\n", total);
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/failing_allocator.h"
 
+#include "kernel/failure.h"
+
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -83,6 +85,42 @@ long Allocations()
 long Outstanding()
 {
     return outstanding.load();
+}
+
+namespace {
+
+// Empty when the run ended normally or for want of memory.
+std::string RunArmed(const std::function<void()>& run, long n)
+{
+    std::string unexpected;
+    Arm(n);
+    try {
+        run();
+    } catch (const std::bad_alloc&) {
+    } catch (...) {
+        unexpected = NS_Failure::Describe(std::current_exception());
+    }
+    Disarm();
+    return unexpected;
+}
+
+} // namespace
+
+std::string FailEachAllocationInTurn(const std::function<void()>& run, long& total)
+{
+    total = 0;
+    std::string unexpected = RunArmed(run, 0);
+    if (!unexpected.empty())
+        return "a run without failures threw: " + unexpected;
+    total = Allocations();
+    for (long n = 0; n <= total; ++n) {
+        if (n > 0 && !(unexpected = RunArmed(run, n)).empty())
+            return "failing allocation " + std::to_string(n) + " of " + std::to_string(total) + " threw: " + unexpected;
+        if (Outstanding() != 0)
+            return std::to_string(Outstanding()) + " blocks left after failing allocation " + std::to_string(n) +
+                   " of " + std::to_string(total);
+    }
+    return "";
 }
 
 } // namespace velmora_test::failing_allocator

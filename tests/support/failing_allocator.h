@@ -4,6 +4,9 @@
 // blocks a run leaves behind can be counted.
 #pragma once
 
+#include <functional>
+#include <string>
+
 namespace velmora_test::failing_allocator {
 
 // Fails the n-th allocation from now (0: none) and counts from zero.
@@ -14,5 +17,11 @@ void Disarm();
 
 long Allocations(); // made while armed
 long Outstanding(); // made while armed and not yet freed
+
+// Runs `run` once armed with no failure to count its allocations, then once
+// for each of them with that one failing. Returns what went wrong first (an
+// exception other than std::bad_alloc, or blocks left behind), or "" when
+// every run ended cleanly; `total` is the number of allocations of one run.
+std::string FailEachAllocationInTurn(const std::function<void()>& run, long& total);
 
 } // namespace velmora_test::failing_allocator
