@@ -13,4 +13,4 @@ add_test(NAME WindowsInstaller.InstallsRunsUpgradesAndUninstallsInAFreshPrefix
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/windows_installer_test.sh ${VELMORA_SETUP} $<TARGET_FILE:velmora_scr>
           $<TARGET_FILE:windows_run_saver> ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/tests/packaging)
 set_tests_properties(WindowsInstaller.InstallsRunsUpgradesAndUninstallsInAFreshPrefix PROPERTIES
-  LABELS "package;wine" TIMEOUT 900)
+  LABELS "package;wine;display" TIMEOUT 900)
