@@ -16,6 +16,10 @@ namespace {
 const std::string kProgramsHead = "programs:\t\t\t\t\t\t\t\t      \\\n";
 const std::string kContinuation = "\\\n";
 const std::string kSeparator = "\\n";
+// The entry without its separator, after a last entry that has none: a list
+// written that way stays so, and the file it came from can be told apart
+// from one whose last entry did have it.
+const std::string kBareEntry = "  GL: \t\t\t\tvelmora --root";
 
 std::string ProgramsBlock()
 {
@@ -44,9 +48,6 @@ struct Parsed {
     std::size_t valueBegin = 0;
     std::size_t valueEnd = 0;
     std::vector<Entry> entries;
-    // The last setting is continued past the last line: text appended to the
-    // file would become part of it.
-    bool continuedAtEnd = false;
 };
 
 // Whether the line [begin, end) ends in a backslash that escapes its newline
@@ -175,7 +176,6 @@ Parsed Parse(const std::string& f)
                 logicalEnd = n;
             }
         }
-        p.continuedAtEnd = physicalBegin == n && physicalBegin != pos;
         const std::string key = Trim(f.substr(first, colon - first));
         if (key == "programs") {
             if (p.hasPrograms) {
@@ -329,9 +329,11 @@ Edit AddEntry(const std::string& file)
     }
     Edit e;
     if (!p.hasPrograms) {
-        const bool needsNewline = p.continuedAtEnd || (!file.empty() && file.back() != '\n');
+        // After an empty line, which also ends a last line without its
+        // newline or a setting continued past the end; always the same, so
+        // that taking the list out again can tell what was there before.
         e.outcome = Outcome::Added;
-        e.text = file + (needsNewline ? "\n" : "") + ProgramsBlock();
+        e.text = file + (file.empty() ? "" : "\n") + ProgramsBlock();
         return e;
     }
     std::vector<Hack> hacks;
@@ -360,7 +362,7 @@ Edit AddEntry(const std::string& file)
     const Entry& tail = p.entries.back();
     std::string insert;
     if (!hacks.back().blank) {
-        insert = kSeparator + kContinuation + kEntryLine;
+        insert = kSeparator + kContinuation + kBareEntry;
     } else if (p.valueEnd >= p.valueBegin + 2 && file.compare(p.valueEnd - 2, 2, kContinuation) == 0 &&
                p.valueEnd - 2 >= tail.begin) {
         insert = kEntryLine + kContinuation;
@@ -400,15 +402,15 @@ Edit RemoveEntry(const std::string& file)
     if (velmora.size() == 1) {
         std::vector<std::string> candidates;
         const std::string block = ProgramsBlock();
-        for (const std::string& before : {std::string(), std::string("\n")}) {
-            const std::string added = before + block;
-            if (file.size() >= added.size() && file.compare(file.size() - added.size(), added.size(), added) == 0) {
-                candidates.push_back(file.substr(0, file.size() - added.size()));
-            }
+        if (file == block) {
+            candidates.push_back({});
+        } else if (file.size() > block.size() &&
+                   file.compare(file.size() - block.size() - 1, block.size() + 1, "\n" + block) == 0) {
+            candidates.push_back(file.substr(0, file.size() - block.size() - 1));
         }
         const std::string line = kEntryLine;
         for (const std::string& added :
-             {line + kContinuation, kContinuation + line, kSeparator + kContinuation + line}) {
+             {line + kContinuation, kContinuation + line, kSeparator + kContinuation + kBareEntry}) {
             if (p.valueEnd >= p.valueBegin + added.size() &&
                 file.compare(p.valueEnd - added.size(), added.size(), added) == 0) {
                 std::string candidate = file;
