@@ -1,6 +1,6 @@
 # The Debian package, built by CPack's DEB generator (`cpack -G DEB`, or
 # scripts/package): the hack where Debian's XScreenSaver keeps its own hacks,
-# its description where XScreenSaver's settings read them, the two tools in
+# its description where XScreenSaver's settings read them, the tools in
 # /usr/bin, a manual page for each, and the copyright file and changelog that
 # every Debian package carries.
 include(GNUInstallDirs)
@@ -15,13 +15,17 @@ endif()
 if(TARGET velmora-snapshot)
   install(TARGETS velmora-snapshot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+if(TARGET velmora-add-to-xscreensaver)
+  install(TARGETS velmora-add-to-xscreensaver RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 # Manual pages and the changelog go in gzipped, as Debian wants them: -9 for
 # size, -n so that the same text always gives the same bytes.
 find_program(VELMORA_GZIP gzip REQUIRED)
 configure_file(${VELMORA_DEBIAN_SOURCE}/changelog.in ${VELMORA_DEBIAN_BINARY}/changelog @ONLY)
 set(compressed)
-foreach(source velmora.6 velmora-snapshot.1 velmora-sim.1 ${VELMORA_DEBIAN_BINARY}/changelog)
+foreach(source velmora.6 velmora-snapshot.1 velmora-sim.1 velmora-add-to-xscreensaver.1
+               ${VELMORA_DEBIAN_BINARY}/changelog)
   get_filename_component(name ${source} NAME)
   if(NOT IS_ABSOLUTE ${source})
     set(source ${VELMORA_DEBIAN_SOURCE}/${source})
@@ -42,6 +46,9 @@ if(TARGET velmora-snapshot)
 endif()
 if(TARGET velmora-sim)
   install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+if(TARGET velmora-add-to-xscreensaver)
+  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-add-to-xscreensaver.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 # A version without a Debian revision makes this a native package, whose
 # changelog Debian names changelog.gz.
@@ -72,9 +79,10 @@ stick, merge, dry up and leave trails, and a small analogue clock shows the
 local time.
 
 The package holds the hack for XScreenSaver with its settings description,
-velmora-snapshot, which draws the scene into a PNG picture or a WebP
-recording without a display, and velmora-sim, which runs the scene headless
-and prints what it did.")
+velmora-add-to-xscreensaver, which adds it to a user's XScreenSaver list of
+screen savers, velmora-snapshot, which draws the scene into a PNG picture or
+a WebP recording without a display, and velmora-sim, which runs the scene
+headless and prints what it did.")
 include(CPack)
 
 # Natively, and not under the sanitizers, whose programs would need their

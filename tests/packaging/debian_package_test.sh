@@ -47,10 +47,12 @@ files)
     usr/libexec/xscreensaver/velmora
     usr/bin/velmora-snapshot
     usr/bin/velmora-sim
+    usr/bin/velmora-add-to-xscreensaver
     usr/share/xscreensaver/config/velmora.xml
     usr/share/man/man6/velmora.6.gz
     usr/share/man/man1/velmora-snapshot.1.gz
     usr/share/man/man1/velmora-sim.1.gz
+    usr/share/man/man1/velmora-add-to-xscreensaver.1.gz
     usr/share/doc/velmora/copyright
     usr/share/doc/velmora/changelog.gz
   )
@@ -61,10 +63,12 @@ files)
   while IFS= read -r path; do
     printf '%s\n' "${expected[@]}" | grep -qx "${path#./}" || fail "the package holds an unexpected file $path"
   done < <(cd "$root" && find . -type f)
-  for program in usr/libexec/xscreensaver/velmora usr/bin/velmora-snapshot usr/bin/velmora-sim; do
+  for program in usr/libexec/xscreensaver/velmora usr/bin/velmora-snapshot usr/bin/velmora-sim \
+    usr/bin/velmora-add-to-xscreensaver; do
     [ -x "$root/$program" ] || fail "/$program is not executable"
   done
-  for page in usr/share/man/man6/velmora.6.gz usr/share/doc/velmora/changelog.gz; do
+  for page in usr/share/man/man6/velmora.6.gz usr/share/man/man1/velmora-add-to-xscreensaver.1.gz \
+    usr/share/doc/velmora/changelog.gz; do
     gzip -t "$root/$page" || fail "/$page is not a gzip file"
   done
   # XScreenSaver runs the hack named by the description: that must be the
@@ -81,7 +85,8 @@ files)
   ;;
 
 start)
-  for program in usr/libexec/xscreensaver/velmora usr/bin/velmora-snapshot usr/bin/velmora-sim; do
+  for program in usr/libexec/xscreensaver/velmora usr/bin/velmora-snapshot usr/bin/velmora-sim \
+    usr/bin/velmora-add-to-xscreensaver; do
     output=$(env -u DISPLAY "$root/$program" --help 2>&1) || fail "/$program --help fails: $output"
     grep -qi 'usage' <<<"$output" || fail "/$program --help shows no usage: $output"
   done
