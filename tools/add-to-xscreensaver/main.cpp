@@ -1,6 +1,7 @@
 // velmora-add-to-xscreensaver: puts The Velmora into the user's XScreenSaver
 // list of screen savers, or takes it out again (--remove).
 #include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,6 +13,9 @@
 
 int main(int argc, char** argv)
 {
+    // Past a file size limit, a failed write (and the file left as it was)
+    // rather than death half-way with a temporary file left behind.
+    ::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     // XScreenSaver finds the file through HOME, and so does this.
     std::string home;

@@ -55,24 +55,25 @@ bool WriteAll(int fd, const std::string& data)
 std::string WriteBeside(const std::string& path, const std::string& data, mode_t mode)
 {
     const std::string directory = Directory(path);
-    std::string temporary = directory + "/." + BaseName(path) + ".new-XXXXXX";
+    const std::string name = BaseName(path);
+    std::string temporary = directory + "/" + (name[0] == '.' ? "" : ".") + name + ".new-XXXXXX";
     const int fd = ::mkostemp(&temporary[0], O_CLOEXEC);
     if (fd < 0) {
-        return "cannot create a file in " + directory + ": " + Reason(errno);
+        return "cannot create a new file in " + directory + " for " + name + ": " + Reason(errno);
     }
     std::string failure;
     if (::fchmod(fd, mode) != 0) {
-        failure = "cannot set the permissions of " + temporary + ": " + Reason(errno);
+        failure = "cannot set the permissions of a new " + path + ": " + Reason(errno);
     } else if (!WriteAll(fd, data)) {
-        failure = "cannot write " + temporary + ": " + Reason(errno);
+        failure = "cannot write " + path + ": " + Reason(errno);
     } else if (::fsync(fd) != 0) {
-        failure = "cannot flush " + temporary + " to the disk: " + Reason(errno);
+        failure = "cannot write " + path + " to the disk: " + Reason(errno);
     }
     if (::close(fd) != 0 && failure.empty()) {
-        failure = "cannot write " + temporary + ": " + Reason(errno);
+        failure = "cannot write " + path + ": " + Reason(errno);
     }
     if (failure.empty() && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        failure = "cannot rename " + temporary + " to " + path + ": " + Reason(errno);
+        failure = "cannot put the new " + path + " in place: " + Reason(errno);
     }
     if (!failure.empty()) {
         ::unlink(temporary.c_str());
@@ -166,7 +167,7 @@ std::string Replace(const Target& target, const std::string& contents)
         // Its permissions say the user wants it left alone; a rename would
         // get past them, since it needs only the folder to be writable.
         if (::access(target.real.c_str(), W_OK) != 0) {
-            return "cannot change " + target.real + ": " + Reason(errno);
+            return "cannot change " + target.real + ", which is read-only for you: " + Reason(errno);
         }
         const std::string failure = WriteBeside(BackupPath(target), target.contents, target.mode);
         if (!failure.empty()) {
@@ -189,7 +190,7 @@ std::string ForeignHome(const std::string& home)
 std::string MoveToBackup(const Target& target)
 {
     if (::access(target.real.c_str(), W_OK) != 0) {
-        return "cannot change " + target.real + ": " + Reason(errno);
+        return "cannot change " + target.real + ", which is read-only for you: " + Reason(errno);
     }
     if (::rename(target.real.c_str(), BackupPath(target).c_str()) != 0) {
         return "cannot rename " + target.real + " to " + BackupPath(target) + ": " + Reason(errno);
