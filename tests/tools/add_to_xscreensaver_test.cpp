@@ -64,7 +64,7 @@ const std::vector<std::string> kLayouts = {
 };
 
 const std::vector<std::string> kUnreadable = {
-    std::string("programs: maze -root \\n\n\0\n", 28),
+    std::string("programs: maze -root \\n\n\0\n", 26),
     "programs: maze -root \\n\nprograms: qix -root \\n\n",
     "*programs: maze -root \\n\n",
     "xscreensaver.programs: maze -root \\n\n",
