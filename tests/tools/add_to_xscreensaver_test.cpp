@@ -22,6 +22,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/posix_child_process.h"
@@ -316,7 +317,7 @@ TEST(AddCommand, WritesAMinimalFileWhereThereIsNoneAndRemovingItLeavesNone)
     EXPECT_EQ(ReadFile(home.File(".xscreensaver")), NewFile());
     EXPECT_EQ(ModeOf(home.File(".xscreensaver")), 0644u);
     EXPECT_NE(added.output.find("xscreensaver-settings"), std::string::npos);
-    EXPECT_NE(added.output.find("open it again"), std::string::npos);
+    EXPECT_NE(added.output.find("closed and opened again"), std::string::npos);
 
     const auto removed = home.Run({"--remove"});
     ASSERT_EQ(removed.status, 0) << removed.errors;
@@ -422,6 +423,29 @@ TEST(AddCommand, LeavesEveryFileAsItWasWhenItCannotUnderstandReadOrWrite)
             }
         }
     }
+}
+
+TEST(AddCommand, SaysSoWhenTheUsersSettingsWindowIsOpen)
+{
+    Home home;
+    // A program of that name, running as the user as the window would.
+    const std::string settings = home.File("xscreensaver-settings");
+    fs::create_symlink("/bin/sleep", settings);
+    std::vector<std::string> words = {settings, "60"};
+    if (::geteuid() == 0) {
+        words.insert(words.begin(), {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+    }
+    velmora_test::ChildProcess window(words, {});
+    ASSERT_TRUE(window.Started());
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (ReadFile("/proc/" + std::to_string(window.Pid()) + "/cmdline").rfind(settings + '\0', 0) != 0 &&
+           std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const auto added = home.Run({});
+    ASSERT_EQ(added.status, 0) << added.errors;
+    EXPECT_NE(added.output.find("Your xscreensaver-settings window, open now, does not"), std::string::npos)
+        << added.output;
 }
 
 TEST(AddCommand, AnswersHelpAndVersionAndRefusesUnknownArguments)

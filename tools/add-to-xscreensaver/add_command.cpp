@@ -33,10 +33,21 @@ const char* const kProgram = "velmora-add-to-xscreensaver";
 const char* const kHowToPick = "To choose it, open xscreensaver-settings and pick \"The Velmora\" in the list;\n"
                                "set Mode to \"Only One Screen Saver\" to see only it.\n";
 
-const char* const kWhoSeesIt = "A running xscreensaver reads the new list by itself the next time it blanks\n"
-                               "the screen. An xscreensaver-settings window that is already open does not:\n"
-                               "close it and open it again before you change anything in it, or it writes\n"
-                               "its old list back.\n";
+// As XScreenSaver 6 does it: the daemon reads the file again whenever it
+// blanks the screen; the settings window reads it once, when it opens, and
+// writes its whole list back on every change made in it.
+std::string WhoSeesIt()
+{
+    const std::string daemon = "A running xscreensaver reads the new list by itself the next time it blanks\n"
+                               "the screen. ";
+    if (NS_UserFile::IsRunning("xscreensaver-settings")) {
+        return daemon + "Your xscreensaver-settings window, open now, does not: close it and\n"
+                        "open it again before you change anything in it, or it writes its old list back.\n";
+    }
+    return daemon + "An xscreensaver-settings window reads it when it opens; one open\n"
+                    "already must be closed and opened again before you change anything in it,\n"
+                    "or it writes its old list back.\n";
+}
 
 Result Failed(int status, const std::string& line)
 {
@@ -94,7 +105,7 @@ Result Run(const std::vector<std::string>& arguments, const std::string& home)
                       "Wrote " + path +
                           " with a list of screen savers that holds The Velmora;\n"
                           "XScreenSaver adds the hacks of its own list to it.\n" +
-                          kHowToPick + kWhoSeesIt,
+                          kHowToPick + WhoSeesIt(),
                       {}};
     }
 
@@ -119,7 +130,7 @@ Result Run(const std::vector<std::string>& arguments, const std::string& home)
         }
         return Result{kDone,
                       "Took The Velmora out: " + shown + " held only what " + kProgram + " wrote, so it is moved to " +
-                          backup + "\nand XScreenSaver uses its own list again.\n" + kWhoSeesIt,
+                          backup + "\nand XScreenSaver uses its own list again.\n" + WhoSeesIt(),
                       {}};
     case Outcome::Added:
     case Outcome::Enabled:
@@ -142,7 +153,7 @@ Result Run(const std::vector<std::string>& arguments, const std::string& home)
     if (edit.outcome != Outcome::Removed) {
         said += kHowToPick;
     }
-    return Result{kDone, said + kWhoSeesIt, {}};
+    return Result{kDone, said + WhoSeesIt(), {}};
 }
 
 } // namespace NS_AddToXScreenSaver

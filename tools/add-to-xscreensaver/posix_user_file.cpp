@@ -1,5 +1,6 @@
 #include "tools/add-to-xscreensaver/posix_user_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 namespace NS_UserFile {
@@ -196,6 +198,36 @@ std::string MoveToBackup(const Target& target)
         return "cannot rename " + target.real + " to " + BackupPath(target) + ": " + Reason(errno);
     }
     return {};
+}
+
+} // namespace NS_UserFile
+
+namespace NS_UserFile {
+
+bool IsRunning(const std::string& program)
+{
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr) {
+        return false;
+    }
+    bool found = false;
+    while (const dirent* entry = ::readdir(proc)) {
+        const std::string pid = entry->d_name;
+        struct stat st {};
+        if (pid.find_first_not_of("0123456789") != std::string::npos || ::stat(("/proc/" + pid).c_str(), &st) != 0 ||
+            st.st_uid != ::getuid()) {
+            continue;
+        }
+        std::ifstream in("/proc/" + pid + "/cmdline", std::ios::binary);
+        std::string first;
+        std::getline(in, first, '\0');
+        if (BaseName(first) == program) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(proc);
+    return found;
 }
 
 } // namespace NS_UserFile

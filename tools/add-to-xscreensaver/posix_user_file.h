@@ -37,3 +37,11 @@ std::string ForeignHome(const std::string& home);
 std::string MoveToBackup(const Target& target);
 
 } // namespace NS_UserFile
+
+namespace NS_UserFile {
+
+// Whether a program of this name (its argv[0], without folders) runs as this
+// user, as /proc shows it; false where /proc cannot be read.
+bool IsRunning(const std::string& program);
+
+} // namespace NS_UserFile
