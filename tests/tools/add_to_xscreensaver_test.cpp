@@ -69,6 +69,7 @@ const std::vector<std::string> kUnreadable = {
     "programs: maze -root \\n\nprograms: qix -root \\n\n",
     "*programs: maze -root \\n\n",
     "xscreensaver.programs: maze -root \\n\n",
+    "Programs: maze -root \\n\n",
     "! a comment \\\nprograms: velmora -root \\n\n",
     "programs: maze -root \\n\nthis is not a setting\n",
     "programs: \"Maze maze -root \\n\n",

@@ -119,6 +119,19 @@ std::string OneLine(const std::string& s)
     return out;
 }
 
+// "Programs:", "*programs:", "xscreensaver.programs:": whether XScreenSaver
+// takes one of them for its list is not sure, so neither is an edit.
+bool NamesTheListOtherwise(const std::string& key)
+{
+    std::string lower;
+    for (char c : key) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    const std::size_t at = lower.size() >= 8 ? lower.size() - 8 : std::string::npos;
+    return at != std::string::npos && lower.compare(at, 8, "programs") == 0 &&
+           (at == 0 || lower[at - 1] == '.' || lower[at - 1] == '*');
+}
+
 Parsed Parse(const std::string& f)
 {
     Parsed p;
@@ -190,8 +203,7 @@ Parsed Parse(const std::string& f)
                 p.refusal = "its list of screen savers has carriage returns (Windows line ends)";
                 return p;
             }
-        } else if (key.size() > 8 && key.compare(key.size() - 8, 8, "programs") == 0 &&
-                   (key[key.size() - 9] == '.' || key[key.size() - 9] == '*')) {
+        } else if (NamesTheListOtherwise(key)) {
             p.refusal = "line " + std::to_string(startLine) + " sets the list of screen savers as \"" + key +
                         ":\", a form XScreenSaver's settings never write";
             return p;
