@@ -55,6 +55,7 @@ const std::vector<std::string> kLayouts = {
     "programs: maze -root \\n qix -root\n",
     "programs: maze -root \\n   \n",
     "programs:\nlock: False\n",
+    "programs:\t\t\t\t\t\t\t\t      \\\n\n",
     "programs: qix -root \\\n\nlock: False",
     // Files without a list, one without its last newline, one whose last
     // setting is continued past the end.
@@ -118,8 +119,8 @@ TEST(XScreenSaverList, RoundTripsEveryLayoutOfTheListAndFilesWithoutOne)
               "programs:\t\\\n\t\t\t\tmaze --root\t\\n\\\n  GL: \t\tsuperquadrics --root\t\\n\\\n" + kLine +
                   "\nnice: 10\n");
     EXPECT_EQ(AddEntry(kLayouts[2]).text, "programs: maze -root \\n qix -root\\n\\\n  GL: \t\t\t\tvelmora --root\n");
-    EXPECT_EQ(AddEntry(kLayouts[8]).text, "timeout:\t0:10:00\nprograms:\t\t\t\t\t\t\t\t      \\\n" + kLine + "\\\n\n");
-    EXPECT_EQ(AddEntry(kLayouts[9]).text,
+    EXPECT_EQ(AddEntry(kLayouts[9]).text, "timeout:\t0:10:00\nprograms:\t\t\t\t\t\t\t\t      \\\n" + kLine + "\\\n\n");
+    EXPECT_EQ(AddEntry(kLayouts[10]).text,
               "textLiteral: two \\\n\nprograms:\t\t\t\t\t\t\t\t      \\\n" + kLine + "\\\n\n");
 }
 

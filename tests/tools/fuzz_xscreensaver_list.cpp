@@ -33,8 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(RemoveEntry(file).outcome == Outcome::Refused);
         break;
     case Outcome::Added: {
+        // The one exception: the file this program writes where there is
+        // none is also what adding gives for its comment alone, and removing
+        // takes it away whole.
         const Edit removed = RemoveEntry(added.text);
-        Check(removed.outcome == Outcome::Removed && removed.text == file);
+        Check((removed.outcome == Outcome::Removed && removed.text == file) ||
+              (removed.outcome == Outcome::RemovedAll && added.text == NewFile()));
         Check(AddEntry(added.text).outcome == Outcome::AlreadyPresent);
         break;
     }

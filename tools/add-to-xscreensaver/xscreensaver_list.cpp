@@ -373,9 +373,16 @@ Edit AddEntry(const std::string& file)
     // "selected:" setting counts in it) stay as they are.
     const Entry& tail = p.entries.back();
     std::string insert;
+    // An empty list never takes the settings' layout, which is also what a
+    // list appended to a file without one looks like: removing the entry
+    // could not tell the two files apart.
+    bool emptyList = true;
+    for (const Hack& hack : hacks) {
+        emptyList = emptyList && hack.blank;
+    }
     if (!hacks.back().blank) {
         insert = kSeparator + kContinuation + kBareEntry;
-    } else if (p.valueEnd >= p.valueBegin + 2 && file.compare(p.valueEnd - 2, 2, kContinuation) == 0 &&
+    } else if (!emptyList && p.valueEnd >= p.valueBegin + 2 && file.compare(p.valueEnd - 2, 2, kContinuation) == 0 &&
                p.valueEnd - 2 >= tail.begin) {
         insert = kEntryLine + kContinuation;
     } else {
