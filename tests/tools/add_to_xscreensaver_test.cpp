@@ -143,6 +143,8 @@ TEST(XScreenSaverList, KeepsAVelmoraEntryOfAnotherFormAndSwitchesOnADisabledOne)
     EXPECT_EQ(enabled.text, head + "\t\t\t\tvelmora --root\t\\n\\\n" + tail);
     EXPECT_EQ(AddEntry(enabled.text).outcome, Outcome::AlreadyPresent);
     EXPECT_EQ(RemoveEntry(disabled).text, head + tail);
+    // Switched off in a form of its own: left to the user.
+    EXPECT_EQ(AddEntry(head + "- -GL: velmora -root \\n\\\n" + tail).outcome, Outcome::Refused);
     // Two of them (by hand, on one line): both go.
     EXPECT_EQ(RemoveEntry("programs: velmora -root \\n maze -root \\n - velmora\n").text, "programs: maze -root \n");
 }

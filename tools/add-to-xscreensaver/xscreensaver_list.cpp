@@ -367,7 +367,18 @@ Edit AddEntry(const std::string& file)
         e.outcome = Outcome::Enabled;
         e.text = file;
         e.text.erase(dash, 1);
-        return e;
+        // An entry written in a form of its own ("--velmora", say) may still
+        // read as switched off; then it is the user's to change.
+        const Parsed after = Parse(e.text);
+        std::vector<Hack> now;
+        const std::vector<std::size_t> still = VelmoraEntries(after, now, refusal);
+        for (std::size_t k : still) {
+            if (!now[k].disabled) {
+                return e;
+            }
+        }
+        return Refuse("its entry for velmora is switched off in a form that taking one \"-\" away does not "
+                      "switch on");
     }
     // At the end of the list, so that the numbers of the others (the
     // "selected:" setting counts in it) stay as they are.
