@@ -9,11 +9,11 @@ set(VELMORA_DEBIAN_SOURCE ${CMAKE_SOURCE_DIR}/packaging/debian)
 set(VELMORA_DEBIAN_BINARY ${CMAKE_BINARY_DIR}/packaging/debian)
 set(VELMORA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/velmora)
 
-if(TARGET velmora-sim)
-  install(TARGETS velmora-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET velmora_sim)
+  install(TARGETS velmora_sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-if(TARGET velmora-snapshot)
-  install(TARGETS velmora-snapshot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET velmora_snapshot)
+  install(TARGETS velmora_snapshot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
 # Manual pages and the changelog go in gzipped, as Debian wants them: -9 for
@@ -37,10 +37,10 @@ add_custom_target(velmora_debian_documents ALL DEPENDS ${compressed})
 if(TARGET velmora)
   install(FILES ${VELMORA_DEBIAN_BINARY}/velmora.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 endif()
-if(TARGET velmora-snapshot)
+if(TARGET velmora_snapshot)
   install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-snapshot.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
-if(TARGET velmora-sim)
+if(TARGET velmora_sim)
   install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 # A version without a Debian revision makes this a native package, whose
@@ -77,8 +77,4 @@ recording without a display, and velmora-sim, which runs the scene headless
 and prints what it did.")
 include(CPack)
 
-# Natively, and not under the sanitizers, whose programs would need their
-# runtime libraries installed beside them.
-if(VELMORA_TESTS AND NOT VELMORA_SANITIZE AND NOT CMAKE_CROSSCOMPILING)
-  include(${CMAKE_SOURCE_DIR}/tests/packaging/debian.cmake)
-endif()
+# The package's tests are in tests/packaging/CMakeLists.txt.

@@ -11,8 +11,8 @@
 #include <iterator>
 
 #include "render/png_image.h"
-#include "render/still_scene.h"
-#include "support/posix_child_process.h"
+#include "tests/render/still_scene.h"
+#include "tests/support/posix_child_process.h"
 #include "tools/snapshot/scene_snapshot.h"
 
 using velmora_render_test::Frame;
