@@ -6,8 +6,10 @@ target_link_libraries(velmora_windows_run_saver PRIVATE velmora_options user32)
 if(MINGW)
   target_link_options(velmora_windows_run_saver PRIVATE -municode)
 endif()
-# The test needs the setup program: building the tests builds it.
-add_custom_target(velmora_windows_installer_for_tests ALL DEPENDS ${VELMORA_SETUP})
+# The test needs the setup program: building the tests builds it (through the
+# packages' target, since the command that makes it belongs to the top folder).
+add_custom_target(velmora_windows_installer_for_tests ALL)
+add_dependencies(velmora_windows_installer_for_tests windows-packages)
 
 add_test(NAME WindowsInstaller.InstallsRunsUpgradesAndUninstallsInAFreshPrefix
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/windows_installer_test.sh ${VELMORA_SETUP} $<TARGET_FILE:velmora_scr>
