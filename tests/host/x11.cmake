@@ -22,8 +22,8 @@ if(TARGET velmora)
     -Wl,--wrap=glXCreateContext,--wrap=glXMakeCurrent,--wrap=glXDestroyContext)
   target_link_libraries(velmora_test PRIVATE velmora_x11_saver velmora_target_glx)
 
-  add_executable(velmora_x11_saver_tests x11_saver_test.cpp)
-  target_link_libraries(velmora_x11_saver_tests PRIVATE velmora_test_display X11::Xtst
+  add_executable(velmora_x11_saver_tests x11_saver_fixture.cpp x11_saver_test.cpp x11_xscreensaver_test.cpp)
+  target_link_libraries(velmora_x11_saver_tests PRIVATE velmora_test_x11 X11::Xtst
                         GTest::gtest GTest::gtest_main velmora_options)
   target_compile_definitions(velmora_x11_saver_tests PRIVATE VELMORA_BINARY="$<TARGET_FILE:velmora>"
                              VELMORA_TEST_BINARY="$<TARGET_FILE:velmora_test>")

@@ -55,4 +55,13 @@ std::vector<std::string> EnvironmentWithout(const std::vector<std::string>& name
 // True when `program` is an executable on the caller's PATH.
 bool OnPath(const std::string& program);
 
+// Runs a command to its end, for at most `timeout`; its exit code, or -1 when
+// a signal ended it or it was still running (and was killed).
+int RunToEnd(const std::vector<std::string>& words, const std::vector<std::string>& environment,
+             std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+
+// The processes running the program at `path`, by their executable; with a
+// display name, only those started for that display (never a person's own).
+std::vector<pid_t> ProcessesRunning(const std::string& path, const std::string& onDisplay = "");
+
 } // namespace velmora_test
