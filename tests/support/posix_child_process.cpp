@@ -119,18 +119,32 @@ std::optional<int> ChildProcess::Stop(int signal, std::chrono::milliseconds grac
     return status;
 }
 
-std::vector<std::string> EnvironmentWithout(const std::vector<std::string>& names)
+namespace {
+
+std::vector<std::string> EnvironmentWhere(const std::vector<std::string>& names, bool named)
 {
     std::vector<std::string> kept;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
-        bool drop = false;
+        bool isNamed = false;
         for (const std::string& name : names)
-            drop = drop || text.rfind(name + "=", 0) == 0;
-        if (!drop)
+            isNamed = isNamed || text.rfind(name + "=", 0) == 0;
+        if (isNamed == named)
             kept.push_back(text);
     }
     return kept;
+}
+
+} // namespace
+
+std::vector<std::string> EnvironmentWithout(const std::vector<std::string>& names)
+{
+    return EnvironmentWhere(names, false);
+}
+
+std::vector<std::string> EnvironmentOnly(const std::vector<std::string>& names)
+{
+    return EnvironmentWhere(names, true);
 }
 
 bool OnPath(const std::string& program)

@@ -49,8 +49,13 @@ private:
     std::optional<int> status;
 };
 
-// The caller's environment without the variables named (each "NAME").
+// The caller's environment without the variables named (each "NAME"), and
+// only those variables of it.
 std::vector<std::string> EnvironmentWithout(const std::vector<std::string>& names);
+std::vector<std::string> EnvironmentOnly(const std::vector<std::string>& names);
+
+// What the sanitizer runs set for their programs (see cmake/VelmoraTesting.cmake).
+inline const std::vector<std::string> kSanitizerVariables{"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"};
 
 // True when `program` is an executable on the caller's PATH.
 bool OnPath(const std::string& program);
