@@ -22,6 +22,7 @@ if(NOT WIN32)
   endif()
   add_executable(velmora
     ${CMAKE_CURRENT_LIST_DIR}/x11_main.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/saver_scene.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11_saver.cpp
     ${CMAKE_CURRENT_LIST_DIR}/x11_frame_rate_overlay.cpp)
   target_link_libraries(velmora PRIVATE
