@@ -170,8 +170,8 @@ private:
         const GLuint textures[2] = {hour, minute};
         for (int i = 0; i < 2; ++i) {
             glBindTexture(GL_TEXTURE_2D, textures[i]);
-            Quad(0.64, 0.44, 0.5, std::cos(angles[i]), -std::sin(angles[i]), std::sin(angles[i]),
-                 std::cos(angles[i]), -0.125 * s, 0.875 * s, 0.125 * s);
+            Quad(0.64, 0.44, 0.5, std::cos(angles[i]), -std::sin(angles[i]), std::sin(angles[i]), std::cos(angles[i]),
+                 -0.125 * s, 0.875 * s, 0.125 * s);
         }
         glDisable(GL_BLEND);
         glDisable(GL_TEXTURE_2D);

@@ -122,13 +122,25 @@ NS_ShellRules::Point Win32ShellSystem::CursorPosition()
     return {static_cast<std::int32_t>(p.x), static_cast<std::int32_t>(p.y)};
 }
 
-std::uint8_t Win32ShellSystem::LineStatus() { return ReadLineStatus(); }
+std::uint8_t Win32ShellSystem::LineStatus()
+{
+    return ReadLineStatus();
+}
 
-void Win32ShellSystem::PostClose() { PostMessageW(window, WM_CLOSE, 0, 0); }
+void Win32ShellSystem::PostClose()
+{
+    PostMessageW(window, WM_CLOSE, 0, 0);
+}
 
-void Win32ShellSystem::HideCursor() { SetCursor(nullptr); }
+void Win32ShellSystem::HideCursor()
+{
+    SetCursor(nullptr);
+}
 
-std::uint32_t Win32ShellSystem::Milliseconds() { return GetTickCount(); }
+std::uint32_t Win32ShellSystem::Milliseconds()
+{
+    return GetTickCount();
+}
 
 void Win32ShellSystem::DropPendingTimers()
 {
@@ -137,9 +149,15 @@ void Win32ShellSystem::DropPendingTimers()
     PeekMessageW(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
 }
 
-bool Win32ShellSystem::SendVerify() { return SendMessageW(window, WM_APP, 0, 0) != 0; }
+bool Win32ShellSystem::SendVerify()
+{
+    return SendMessageW(window, WM_APP, 0, 0) != 0;
+}
 
-bool Win32ShellSystem::CallVerifier() { return state.verifier != nullptr && state.verifier(window) != FALSE; }
+bool Win32ShellSystem::CallVerifier()
+{
+    return state.verifier != nullptr && state.verifier(window) != FALSE;
+}
 
 void ShellState::KeepException()
 {
@@ -155,7 +173,10 @@ void ShellState::KeepFailure(const std::string& what)
     }
 }
 
-std::uint32_t ParseDecimal(const wchar_t* text) { return NS_ShellRules::ParseDecimal(text); }
+std::uint32_t ParseDecimal(const wchar_t* text)
+{
+    return NS_ShellRules::ParseDecimal(text);
+}
 
 int DispatchCommand(HINSTANCE instance, const wchar_t* arguments, NS_InitialModel::InitialModel& scene)
 {
@@ -268,8 +289,8 @@ int RunSaverWindow(ShellState& shell, HWND parent, NS_InitialModel::InitialModel
 LRESULT BaseSaverProc(ShellState& shell, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (shell.rules) {
-        const NS_ShellRules::SaverShell::Outcome outcome = shell.rules->BaseMessage(
-            message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam));
+        const NS_ShellRules::SaverShell::Outcome outcome =
+            shell.rules->BaseMessage(message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam));
         if (outcome.handled) {
             return static_cast<LRESULT>(outcome.result);
         }

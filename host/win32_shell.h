@@ -35,7 +35,7 @@ public:
     bool SendVerify() override;
     bool CallVerifier() override;
 
-    // Set when the saver window receives its first message of its own.
+    // The saver window, from its WM_NCCREATE on.
     HWND window = nullptr;
 
 private:

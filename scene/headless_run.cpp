@@ -106,8 +106,7 @@ void HeadlessRun::Observe()
     const auto sameObject = [](const NS_ObjectIndex::ObjectIndex& a, const NS_ObjectIndex::ObjectIndex& b) {
         return a.stamp == b.stamp && a.index == b.index;
     };
-    if (followed.size() != drops.size() ||
-        !std::equal(followed.begin(), followed.end(), drops.begin(), sameObject)) {
+    if (followed.size() != drops.size() || !std::equal(followed.begin(), followed.end(), drops.begin(), sameObject)) {
         ++watch.cyclesWithManagerMismatch;
     }
 }

@@ -12,8 +12,8 @@
 
 #include "attributes/attribute_handler.h"
 #include "attributes/events.h"
-#include "kernel/failure.h"
 #include "host/saver_scene.h"
+#include "kernel/failure.h"
 #include "scene/scene_model.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include "kernel/object.h"
 #include "kernel/universe.h"
 #include "scene/drop.h"
-#include "tests/scene/drops_manager_probe.h"
 #include "scene/headless_model.h"
 #include "scene/rain.h"
 #include "scene/random.h"
+#include "tests/scene/drops_manager_probe.h"
 
 namespace velmora_test {
 

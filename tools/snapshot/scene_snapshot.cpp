@@ -23,7 +23,8 @@ constexpr long kSecondsADay = 24 * 60 * 60;
 
 FILETIME CycleTime(long cycle)
 {
-    const std::uint64_t ticks = 130000000000000000ull + static_cast<std::uint64_t>(cycle) * NS_Universe::kCycleTimeUnits;
+    const std::uint64_t ticks =
+        130000000000000000ull + static_cast<std::uint64_t>(cycle) * NS_Universe::kCycleTimeUnits;
     return FILETIME{static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
 }
 
