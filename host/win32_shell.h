@@ -45,6 +45,11 @@ private:
 // The process's shell state, made by DispatchCommand and living until it
 // returns; main thread only.
 struct ShellState {
+    ShellState() = default;
+    // The system object and the rules hold on to this one.
+    ShellState(const ShellState&) = delete;
+    ShellState& operator=(const ShellState&) = delete;
+
     HINSTANCE instance = nullptr;
     // The system leaves the password check to the saver (the Windows 9x family).
     bool ownPasswordHandling = false;
