@@ -24,7 +24,7 @@ add_library(velmora_x11_saver OBJECT x11_main.cpp x11_saver.cpp x11_frame_rate_o
 target_link_libraries(velmora_x11_saver PUBLIC
   velmora_x11_host velmora_engine X11::X11 OpenGL::GLX OpenGL::OpenGL velmora_options)
 
-add_executable(velmora)
+add_executable(velmora saver_scene.cpp)
 target_link_libraries(velmora PRIVATE velmora_x11_saver velmora_target_glx)
 
 set(VELMORA_XSCREENSAVER_CONFIG_DIR ${CMAKE_INSTALL_DATADIR}/xscreensaver/config CACHE STRING

@@ -99,9 +99,7 @@ struct Session {
     // Runs after StopEngine, when no other thread uses the drawing connection.
     ~Session()
     {
-        glxDisplay = nullptr;
-        glxDrawable = None;
-        glxContext = nullptr;
+        glxTarget = GlxTarget{};
         if (context != nullptr)
             glXDestroyContext(drawing, context);
         if (visual != nullptr)
@@ -385,7 +383,7 @@ int QueryPointer(Display* display, int& x, int& y)
 
 } // namespace
 
-int RunSaver(const NS_X11Options::Options& options, const char* programName)
+int RunSaver(const NS_X11Options::Options& options, const char* programName, NS_InitialModel::InitialModel& scene)
 {
     reportName = programName;
     // Set up before anything else, so that a SIGTERM during the set-up still
@@ -437,12 +435,12 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName)
     QueryPointer(session.events, anchorX, anchorY);
     NS_X11CloseRules::CloseRules rules(options.target, anchorX, anchorY);
 
-    glxDisplay = session.drawing;
-    glxDrawable = session.window;
-    glxContext = session.context;
-    glxBeforeSwap = options.showFrameRate ? NS_X11FrameRate::DrawFrameRateOverlay : nullptr;
+    glxTarget.display = session.drawing;
+    glxTarget.drawable = session.window;
+    glxTarget.context = session.context;
+    glxTarget.beforeSwap = options.showFrameRate ? NS_X11FrameRate::DrawFrameRateOverlay : nullptr;
     SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
-    StartEngine();
+    StartEngineWith(scene);
     // However the loop is left, the worker stops before the session closes the
     // connection and the context it draws with.
     struct EngineStop {
