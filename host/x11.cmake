@@ -14,7 +14,7 @@ if(NOT WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/posix_signals.cpp)
   target_include_directories(velmora_x11_host PUBLIC ${CMAKE_SOURCE_DIR})
   target_compile_definitions(velmora_x11_host PRIVATE VELMORA_VERSION="${PROJECT_VERSION}")
-  target_link_libraries(velmora_x11_host PUBLIC velmora_shell_rules velmora_options)
+  target_link_libraries(velmora_x11_host PUBLIC velmora_shell_rules velmora_command_line velmora_options)
 
   if(NOT TARGET velmora_engine OR NOT TARGET velmora_target_glx)
     message(WARNING "velmora: no engine or GLX drawing target; the X11 saver is not built")

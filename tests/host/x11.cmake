@@ -6,6 +6,8 @@ if(NOT WIN32)
             ${CMAKE_CURRENT_LIST_DIR}/x11_frame_rate_test.cpp
     LIBRARIES velmora_x11_host
     LABELS host)
+  # The manual page and XScreenSaver's description are read from the sources.
+  target_compile_definitions(x11_host_tests PRIVATE VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 endif()
 
 # The program itself. Each test starts velmora and drives it through a display

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
 #include "host/x11_options.h"
 
 using NS_X11Options::Action;
@@ -16,7 +21,88 @@ Options Parse(std::vector<std::string> arguments, const char* environment = null
     return ParseOptions(arguments, environment);
 }
 
+// Option name -> whether it takes a value.
+using Forms = std::map<std::string, bool>;
+
+Forms TableForms()
+{
+    Forms forms;
+    for (const NS_CommandLine::Form& form : NS_X11Options::OptionForms())
+        forms[form.name] = form.takesValue;
+    return forms;
+}
+
+std::string SourceFile(const std::string& path)
+{
+    std::ifstream in(std::string(VELMORA_SOURCE_DIR) + "/" + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_FALSE(text.str().empty()) << path;
+    return text.str();
+}
+
+// A manual page's section: from its .SH line to the next one.
+std::string Section(const std::string& page, const std::string& name)
+{
+    const std::size_t begin = page.find(".SH " + name + "\n");
+    if (begin == std::string::npos)
+        return std::string();
+    const std::size_t end = page.find("\n.SH ", begin + 1);
+    return page.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+// The options of a piece of manual page, from the lines that `entry` picks
+// out: each names one option, with a value when an italic argument follows.
+Forms ManualForms(const std::string& text, const std::regex& entry)
+{
+    Forms forms;
+    for (std::sregex_iterator match(text.begin(), text.end(), entry), end; match != end; ++match) {
+        std::string name = (*match)[1];
+        name = std::regex_replace(name, std::regex(R"(\\-)"), "-");
+        EXPECT_EQ(0u, forms.count(name)) << "listed twice: " << name;
+        forms[name] = (*match)[2].matched;
+    }
+    return forms;
+}
+
 } // namespace
+
+// The manual page documents what the parser takes: the synopsis and the list of
+// options name every option of the table, each with a value exactly when it
+// takes one, and nothing in the page spells an option the table lacks.
+TEST(X11Options, ManualPageListsExactlyTheOptionsOfTheTable)
+{
+    const std::string page = SourceFile("packaging/debian/velmora.6");
+    const std::regex synopsisEntry(R"(\[\\-([a-z]+(?:\\-[a-z]+)*)( \\fI)?[^\]]*\])");
+    const std::regex optionsEntry(R"(\n\.TP[^\n]*\n\.B \\-([a-z]+(?:\\-[a-z]+)*)( \\fI)?)");
+    EXPECT_EQ(TableForms(), ManualForms(Section(page, "SYNOPSIS"), synopsisEntry));
+    EXPECT_EQ(TableForms(), ManualForms(Section(page, "OPTIONS"), optionsEntry));
+
+    const std::regex anyOption(R"((?:^|[\s\[(])\\-([a-z]+(?:\\-[a-z]+)*))");
+    const Forms table = TableForms();
+    for (std::sregex_iterator match(page.begin(), page.end(), anyOption), end; match != end; ++match) {
+        const std::string name = std::regex_replace(std::string((*match)[1]), std::regex(R"(\\-)"), "-");
+        EXPECT_EQ(1u, table.count(name)) << "the manual page names an option the hack lacks: -" << name;
+    }
+}
+
+// XScreenSaver's settings pass the options the description names; each must be
+// one of the table's, with a value exactly when the table's takes one. (The
+// description offers only what a user chooses there, so not every option.)
+TEST(X11Options, XScreenSaverDescriptionPassesOnlyOptionsOfTheTable)
+{
+    const std::string description = SourceFile("host/x11_velmora.xml");
+    const Forms table = TableForms();
+    const std::regex argument(R"(\barg(?:-set|-unset)?="-([a-z][a-z-]*)( [^"]*)?")");
+    int options = 0;
+    for (std::sregex_iterator match(description.begin(), description.end(), argument), end; match != end;
+         ++match, ++options) {
+        const std::string name = (*match)[1];
+        ASSERT_EQ(1u, table.count(name)) << "the description passes an option the hack lacks: -" << name;
+        EXPECT_EQ(table.at(name), (*match)[2].matched) << name;
+    }
+    EXPECT_GE(options, 2) << "-root and -fps, at least";
+}
 
 TEST(X11WindowId, ReadsHexadecimalAndDecimal)
 {
