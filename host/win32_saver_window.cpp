@@ -38,7 +38,7 @@ RenderContextCount contexts;
 void FillPixelFormatRequest(PIXELFORMATDESCRIPTOR& request)
 {
     request = PIXELFORMATDESCRIPTOR{};
-    request.nSize = sizeof(PIXELFORMATDESCRIPTOR); // 40
+    request.nSize = sizeof(PIXELFORMATDESCRIPTOR);
     request.nVersion = 1;
     request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
     request.iPixelType = PFD_TYPE_RGBA;
@@ -171,6 +171,9 @@ LRESULT HostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         if (ShellCloseApproved()) {
             return 0;
         }
+        // Gives the rest of this thread's time slice to any other thread that is
+        // ready, so that on one processor the worker drawing the scene is not
+        // kept waiting by the window's own timer messages.
         Sleep(0);
         return SceneWindowProc(window, message, wParam, lParam);
     case WM_SYSCOMMAND:

@@ -66,6 +66,10 @@ public:
     void DropPendingTimers() override
     {
         MSG pending;
+        // A timer message left waiting would reach the saver window from inside
+        // the password dialog's own message loop, in the middle of the check.
+        // Each call removes at most one; the second takes one more, should a
+        // second be due (each of a window's timers can have one waiting).
         PeekMessageW(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
         PeekMessageW(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
     }
@@ -85,7 +89,7 @@ NS_ShellRules::SaverShell& Shell(HWND window)
 bool ReadOwnPasswordHandling()
 {
     OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version; // 276
+    version.dwOSVersionInfoSize = sizeof version;
 #if defined(_MSC_VER)
 #pragma warning(suppress : 4996)
 #endif
@@ -165,7 +169,7 @@ std::uint32_t ParseDecimal(const wchar_t* text) { return NS_ShellRules::ParseDec
 int DispatchCommand(HINSTANCE instance, const wchar_t* arguments)
 {
     INITCOMMONCONTROLSEX controls{};
-    controls.dwSize = sizeof controls; // 8
+    controls.dwSize = sizeof controls;
     controls.dwICC = ICC_TAB_CLASSES;
     InitCommonControlsEx(&controls);
 

@@ -63,6 +63,10 @@ std::uint32_t Drop::EdgeLevel(double edge, double x)
     // The low 32 bits of the truncated product, two's complement for negatives.
     const auto scaled = static_cast<std::int64_t>((edge + x) * 10000.0);
     const auto low = static_cast<std::uint32_t>(static_cast<std::uint64_t>(scaled));
+    // The fixed bit pattern stirs the truncated position before the remainder,
+    // so that the level does not simply count up by one every 0.0001 along x,
+    // as the plain remainder would. It is part of the scene: the golden
+    // checksums hold it.
     return (low ^ 0xCCCCCCCCu) % 100u;
 }
 
