@@ -66,10 +66,6 @@ public:
     void DropPendingTimers() override
     {
         MSG pending;
-        // A timer message left waiting would reach the saver window from inside
-        // the password dialog's own message loop, in the middle of the check.
-        // Each call removes at most one; the second takes one more, should a
-        // second be due (each of a window's timers can have one waiting).
         PeekMessageW(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
         PeekMessageW(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
     }
