@@ -171,9 +171,8 @@ LRESULT HostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         if (ShellCloseApproved()) {
             return 0;
         }
-        // Gives the rest of this thread's time slice to any other thread that is
-        // ready, so that on one processor the worker drawing the scene is not
-        // kept waiting by the window's own timer messages.
+        // Yields the rest of this time slice, so that on one processor the worker
+        // drawing the scene is not kept waiting by the window's timer messages.
         Sleep(0);
         return SceneWindowProc(window, message, wParam, lParam);
     case WM_SYSCOMMAND:
