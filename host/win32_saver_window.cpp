@@ -171,9 +171,7 @@ LRESULT HostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         if (ShellCloseApproved()) {
             return 0;
         }
-        // Yields the rest of this time slice, so that on one processor the worker
-        // drawing the scene is not kept waiting by the window's timer messages.
-        Sleep(0);
+        Sleep(0); // yields: on one processor the worker drawing the scene is not held up by timer messages
         return SceneWindowProc(window, message, wParam, lParam);
     case WM_SYSCOMMAND:
         if (!preview) {
