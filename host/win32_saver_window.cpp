@@ -23,7 +23,7 @@ constexpr UINT kEngineWatchMs = 250;
 void FillPixelFormatRequest(PIXELFORMATDESCRIPTOR& request)
 {
     request = PIXELFORMATDESCRIPTOR{};
-    request.nSize = sizeof(PIXELFORMATDESCRIPTOR); // 40
+    request.nSize = sizeof(PIXELFORMATDESCRIPTOR);
     request.nVersion = 1;
     request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
     request.iPixelType = PFD_TYPE_RGBA;
@@ -157,7 +157,7 @@ LRESULT HostMessage(SaverWindowState& saver, HWND window, UINT message, WPARAM w
         if (shell.CloseApproved()) {
             return 0;
         }
-        Sleep(0);
+        Sleep(0); // yields: on one processor the worker drawing the scene is not held up by timer messages
         return SceneWindowProc(saver, window, message, wParam, lParam);
     case WM_SYSCOMMAND:
         if (!preview) {

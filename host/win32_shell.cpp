@@ -39,7 +39,7 @@ std::uint8_t ReadLineStatus()
 bool ReadOwnPasswordHandling()
 {
     OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version; // 276
+    version.dwOSVersionInfoSize = sizeof version;
 #if defined(_MSC_VER)
 #pragma warning(suppress : 4996)
 #endif
@@ -173,15 +173,10 @@ void ShellState::KeepFailure(const std::string& what)
     }
 }
 
-std::uint32_t ParseDecimal(const wchar_t* text)
-{
-    return NS_ShellRules::ParseDecimal(text);
-}
-
 int DispatchCommand(HINSTANCE instance, const wchar_t* arguments, NS_InitialModel::InitialModel& scene)
 {
     INITCOMMONCONTROLSEX controls{};
-    controls.dwSize = sizeof controls; // 8
+    controls.dwSize = sizeof controls;
     controls.dwICC = ICC_TAB_CLASSES;
     InitCommonControlsEx(&controls);
 

@@ -102,9 +102,6 @@ struct SaverWindowState {
 // mode, run with the given scene; returns the process's exit code.
 int DispatchCommand(HINSTANCE instance, const wchar_t* arguments, NS_InitialModel::InitialModel& scene);
 
-// Decimal digits into a window handle's value (wraps, no sign).
-std::uint32_t ParseDecimal(const wchar_t* text);
-
 // Full screen when parent is null, else a preview inside parent. Returns the
 // quit message's code (0 when no window could be made).
 int RunSaverWindow(ShellState& shell, HWND parent, NS_InitialModel::InitialModel& scene);

@@ -371,6 +371,44 @@ LoopEnd RunEventLoop(Session& session, NS_X11CloseRules::CloseRules& rules, cons
     }
 }
 
+// The event connection, and the one the worker draws through, on a display
+// that can do OpenGL.
+int OpenConnections(Session& session, const std::string& optionDisplay)
+{
+    const char* displayName = optionDisplay.empty() ? std::getenv("DISPLAY") : optionDisplay.c_str();
+    const char* openName = optionDisplay.empty() ? nullptr : optionDisplay.c_str();
+    session.events = XOpenDisplay(openName);
+    if (session.events == nullptr)
+        return Fail(std::string("cannot open the X display ") + (displayName != nullptr && *displayName != '\0'
+                                                                     ? std::string("'") + displayName + "'"
+                                                                     : std::string("(DISPLAY is not set)")));
+    // The worker draws through a connection of its own, so that the two threads
+    // never share one Xlib connection and nothing needs a lock.
+    session.drawing = XOpenDisplay(openName);
+    int errorBase = 0;
+    int eventBase = 0;
+    if (session.drawing == nullptr)
+        return Fail("cannot open a second connection to the X display");
+    if (!glXQueryExtension(session.drawing, &errorBase, &eventBase))
+        return Fail("the X display has no GLX extension: OpenGL cannot draw on it");
+    return kExitOk;
+}
+
+// The window the options name: one of the saver's own, the root, or another program's.
+int MakeTargetWindow(Session& session, const NS_X11Options::Options& options)
+{
+    switch (options.target) {
+    case Target::Window:
+    case Target::FullScreen:
+        return MakeOwnWindow(session, options);
+    case Target::Root:
+        return AdoptWindow(session, DefaultRootWindow(session.events), true);
+    case Target::Foreign:
+        return AdoptWindow(session, options.windowId, false);
+    }
+    return kExitOk;
+}
+
 int QueryPointer(Display* display, int& x, int& y)
 {
     Window rootReturn, childReturn;
@@ -394,37 +432,8 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName, NS_
     XSetIOErrorHandler(ConnectionLost);
 
     Session session;
-    const char* displayName = options.displayName.empty() ? std::getenv("DISPLAY") : options.displayName.c_str();
-    const char* openName = options.displayName.empty() ? nullptr : options.displayName.c_str();
-    session.events = XOpenDisplay(openName);
-    if (session.events == nullptr)
-        return Fail(std::string("cannot open the X display ") + (displayName != nullptr && *displayName != '\0'
-                                                                     ? std::string("'") + displayName + "'"
-                                                                     : std::string("(DISPLAY is not set)")));
-    // The worker draws through a connection of its own, so that the two threads
-    // never share one Xlib connection and nothing needs a lock.
-    session.drawing = XOpenDisplay(openName);
-    int errorBase = 0;
-    int eventBase = 0;
-    if (session.drawing == nullptr)
-        return Fail("cannot open a second connection to the X display");
-    if (!glXQueryExtension(session.drawing, &errorBase, &eventBase))
-        return Fail("the X display has no GLX extension: OpenGL cannot draw on it");
-
-    int result = kExitOk;
-    switch (options.target) {
-    case Target::Window:
-    case Target::FullScreen:
-        result = MakeOwnWindow(session, options);
-        break;
-    case Target::Root:
-        result = AdoptWindow(session, DefaultRootWindow(session.events), true);
-        break;
-    case Target::Foreign:
-        result = AdoptWindow(session, options.windowId, false);
-        break;
-    }
-    if (result != kExitOk)
+    int result = OpenConnections(session, options.displayName);
+    if (result != kExitOk || (result = MakeTargetWindow(session, options)) != kExitOk)
         return result;
     XSync(session.events, False);
     if ((result = MakeContext(session)) != kExitOk)
