@@ -17,16 +17,24 @@ set(CPACK_RPM_PACKAGE_RELEASE 1)
 set(CPACK_RPM_PACKAGE_LICENSE "LicenseRef-Proprietary")
 set(CPACK_RPM_PACKAGE_GROUP "Amusements/Graphics")
 set(CPACK_RPM_PACKAGE_URL "https://velmora.example.org/")
-set(CPACK_RPM_PACKAGE_SUMMARY "${VELMORA_PACKAGE_SUMMARY}")
+# rpm's summaries begin with a capital, Debian's synopses do not.
+string(SUBSTRING "${VELMORA_PACKAGE_SUMMARY}" 0 1 first)
+string(SUBSTRING "${VELMORA_PACKAGE_SUMMARY}" 1 -1 rest)
+string(TOUPPER "${first}" first)
+set(CPACK_RPM_PACKAGE_SUMMARY "${first}${rest}")
 set(CPACK_RPM_PACKAGE_DESCRIPTION "${VELMORA_PACKAGE_DESCRIPTION}")
 if(CMAKE_CROSSCOMPILING)
   set(CPACK_RPM_PACKAGE_ARCHITECTURE ${CMAKE_SYSTEM_PROCESSOR})
 endif()
 # Requires come from rpm's own look at the programs (their libraries' sonames);
 # XScreenSaver is wanted, not needed, as in the Debian package. CPack has no
-# variable for a Recommends tag, so it goes into the spec's header directly.
+# variable for the Recommends and Packager tags, so they go into the spec's
+# header directly; so does the choice of no /usr/lib/.build-id links, which
+# belong with debugging information that this package does not ship.
 set(CPACK_RPM_PACKAGE_AUTOREQPROV ON)
-set(CPACK_RPM_SPEC_MORE_DEFINE "Recommends: xscreensaver-gl-base")
+set(CPACK_RPM_SPEC_MORE_DEFINE "Recommends: xscreensaver-gl-base
+Packager: ${CPACK_PACKAGE_CONTACT}
+%define _build_id_links none")
 set(CPACK_RPM_USER_FILELIST "%license /usr/share/licenses/velmora/copyright")
 # Folders that the filesystem package owns are not the package's own; those of
 # XScreenSaver's it shares with XScreenSaver, so that they go when both are gone.
