@@ -13,7 +13,7 @@ test: deps
 bench: deps
 	@scripts/run-bench
 
-# The Windows installer and zip and the Debian package, into build/packages/.
+# The Windows installer and zip, the amd64 and arm64 Debian packages and the RPM, into build/packages/.
 package: deps
 	@scripts/package
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "kernel/cycle.h"
 #include "kernel/object.h"
 #include "kernel/universe.h"
 #include "render/background.h"
@@ -33,7 +34,7 @@ constexpr int kWarmCycles = 300; // enough for the drops and streaks to reach th
 
 FILETIME CycleTime(std::uint64_t cycle)
 {
-    const std::uint64_t ticks = 130000000000000000ull + cycle * 300000ull;
+    const std::uint64_t ticks = 130000000000000000ull + cycle * NS_Universe::kCycleTimeUnits;
     return FILETIME{static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
 }
 
@@ -169,8 +170,8 @@ private:
         const GLuint textures[2] = {hour, minute};
         for (int i = 0; i < 2; ++i) {
             glBindTexture(GL_TEXTURE_2D, textures[i]);
-            Quad(0.64, 0.44, 0.5, std::cos(angles[i]), -std::sin(angles[i]), std::sin(angles[i]),
-                 std::cos(angles[i]), -0.125 * s, 0.875 * s, 0.125 * s);
+            Quad(0.64, 0.44, 0.5, std::cos(angles[i]), -std::sin(angles[i]), std::sin(angles[i]), std::cos(angles[i]),
+                 -0.125 * s, 0.875 * s, 0.125 * s);
         }
         glDisable(GL_BLEND);
         glDisable(GL_TEXTURE_2D);

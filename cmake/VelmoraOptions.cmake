@@ -1,6 +1,13 @@
 # Compile and link settings shared by every target of the project.
 add_library(velmora_options INTERFACE)
 
+# Every project header is included by its path from the source root
+# ("kernel/universe.h", "tests/support/x11_private_display.h"); generated
+# headers by the same path below the generated folder. This is the one place
+# the include directories are set.
+set(VELMORA_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+target_include_directories(velmora_options INTERFACE ${CMAKE_SOURCE_DIR} ${VELMORA_GENERATED_DIR})
+
 target_compile_options(velmora_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wcast-align -Woverloaded-virtual -Wnull-dereference)
 # The scene must come out the same to the last bit on every build: no compiler

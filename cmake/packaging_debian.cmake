@@ -2,21 +2,27 @@
 # scripts/package): the hack where Debian's XScreenSaver keeps its own hacks,
 # its description where XScreenSaver's settings read them, the tools in
 # /usr/bin, a manual page for each, and the copyright file and changelog that
-# every Debian package carries.
+# every Debian package carries. The same build makes the RPM package from the
+# same install rules (packaging_rpm.cmake), and a cross build (the arm64
+# preset) the Debian package of its architecture.
+#
+# Every install rule without a component of its own goes into both packages.
+# What only one of them holds is in component "debian" or "rpm", left out of a
+# plain install (EXCLUDE_FROM_ALL) and added by packaging_per_generator.cmake.
 include(GNUInstallDirs)
 
 set(VELMORA_DEBIAN_SOURCE ${CMAKE_SOURCE_DIR}/packaging/debian)
 set(VELMORA_DEBIAN_BINARY ${CMAKE_BINARY_DIR}/packaging/debian)
 set(VELMORA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/velmora)
 
-if(TARGET velmora-sim)
-  install(TARGETS velmora-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET velmora_sim)
+  install(TARGETS velmora_sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-if(TARGET velmora-snapshot)
-  install(TARGETS velmora-snapshot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET velmora_snapshot)
+  install(TARGETS velmora_snapshot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-if(TARGET velmora-add-to-xscreensaver)
-  install(TARGETS velmora-add-to-xscreensaver RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET velmora_add_to_xscreensaver)
+  install(TARGETS velmora_add_to_xscreensaver RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
 # Manual pages and the changelog go in gzipped, as Debian wants them: -9 for
@@ -41,21 +47,22 @@ add_custom_target(velmora_debian_documents ALL DEPENDS ${compressed})
 if(TARGET velmora)
   install(FILES ${VELMORA_DEBIAN_BINARY}/velmora.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 endif()
-if(TARGET velmora-snapshot)
+if(TARGET velmora_snapshot)
   install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-snapshot.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
-if(TARGET velmora-sim)
+if(TARGET velmora_sim)
   install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
-if(TARGET velmora-add-to-xscreensaver)
+if(TARGET velmora_add_to_xscreensaver)
   install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-add-to-xscreensaver.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 # A version without a Debian revision makes this a native package, whose
 # changelog Debian names changelog.gz.
-install(FILES ${VELMORA_DEBIAN_SOURCE}/copyright DESTINATION ${VELMORA_DOC_DIR})
-install(FILES ${VELMORA_DEBIAN_BINARY}/changelog.gz DESTINATION ${VELMORA_DOC_DIR})
+install(FILES ${VELMORA_DEBIAN_SOURCE}/copyright ${VELMORA_DEBIAN_BINARY}/changelog.gz
+        DESTINATION ${VELMORA_DOC_DIR} COMPONENT debian EXCLUDE_FROM_ALL)
 
 set(CPACK_GENERATOR DEB)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/packaging_per_generator.cmake)
 set(CPACK_PACKAGE_NAME velmora)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Velmora developers")
@@ -70,10 +77,18 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xscreensaver)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# CPack indents the lines after the synopsis and marks the empty one.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "rain on a window pane, a screen saver for XScreenSaver
-The view through a window pane in the rain, drawn with OpenGL: slanted rain
+if(CMAKE_CROSSCOMPILING)
+  # Debian's name for the architecture; packaging_per_generator.cmake makes
+  # dpkg-shlibdeps read this architecture's libraries for it.
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  else()
+    message(FATAL_ERROR "No Debian architecture known for ${CMAKE_SYSTEM_PROCESSOR}")
+  endif()
+endif()
+set(VELMORA_PACKAGE_SUMMARY "rain on a window pane, a screen saver for XScreenSaver")
+set(VELMORA_PACKAGE_DESCRIPTION
+    "The view through a window pane in the rain, drawn with OpenGL: slanted rain
 streaks fall across a dark landscape while water drops run down the pane,
 stick, merge, dry up and leave trails, and a small analogue clock shows the
 local time.
@@ -83,10 +98,9 @@ velmora-add-to-xscreensaver, which adds it to a user's XScreenSaver list of
 screen savers, velmora-snapshot, which draws the scene into a PNG picture or
 a WebP recording without a display, and velmora-sim, which runs the scene
 headless and prints what it did.")
+# CPack indents the lines after the synopsis and marks the empty one.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${VELMORA_PACKAGE_SUMMARY}\n${VELMORA_PACKAGE_DESCRIPTION}")
+include(${CMAKE_CURRENT_LIST_DIR}/packaging_rpm.cmake)
 include(CPack)
 
-# Natively, and not under the sanitizers, whose programs would need their
-# runtime libraries installed beside them.
-if(VELMORA_TESTS AND NOT VELMORA_SANITIZE AND NOT CMAKE_CROSSCOMPILING)
-  include(${CMAKE_SOURCE_DIR}/tests/packaging/debian.cmake)
-endif()
+# The package's tests are in tests/packaging/CMakeLists.txt.

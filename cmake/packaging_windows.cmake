@@ -41,6 +41,4 @@ if(NOT TARGET package)
   add_custom_target(package DEPENDS windows-packages)
 endif()
 
-if(VELMORA_TESTS AND VELMORA_MAKENSIS)
-  include(${CMAKE_SOURCE_DIR}/tests/packaging/windows.cmake)
-endif()
+# The packages' tests are in tests/packaging/CMakeLists.txt.

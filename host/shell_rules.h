@@ -119,7 +119,11 @@ public:
     virtual void HideCursor() = 0;
     // Milliseconds, wrapping (GetTickCount).
     virtual std::uint32_t Milliseconds() = 0;
-    // Drops the saver window's pending timer messages.
+    // Drops the saver window's pending timer messages: one left waiting would
+    // reach the window from inside the password dialog's own message loop, in
+    // the middle of the check. On Windows that is two PeekMessageW calls, since
+    // each removes at most one message and each of a window's timers can have
+    // one waiting.
     virtual void DropPendingTimers() = 0;
     // Sends the verification message to the saver window and returns the answer:
     // the system's password dialog shows while this runs.

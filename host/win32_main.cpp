@@ -2,6 +2,7 @@
 // mode in the command line ("/s", "/p 1234", "/c:1234", "/a 1234" or nothing).
 #include <windows.h>
 
+#include "host/saver_scene.h"
 #include "host/shell_rules.h"
 #include "host/win32_shell.h"
 
@@ -10,5 +11,5 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     const wchar_t* arguments = NS_ShellRules::SkipProgramName(GetCommandLineW());
-    ExitProcess(static_cast<UINT>(DispatchCommand(GetModuleHandleW(nullptr), arguments)));
+    ExitProcess(static_cast<UINT>(DispatchCommand(GetModuleHandleW(nullptr), arguments, SaverScene())));
 }

@@ -15,30 +15,15 @@
 
 namespace {
 
-using AssociateContextProc = HANDLE(WINAPI*)(HWND window, HANDLE inputContext);
-
-HMODULE imeModule = nullptr;
-AssociateContextProc associateContextProc = nullptr;
-HANDLE savedInputContext = nullptr;
-
-// The seed of the running scene: a scene that resumes after a refused close
-// starts from it again, so that its background and rain look as before.
-std::uint32_t sceneSeed = 0;
-
 // The worker that runs the scene cannot stop the process: the window looks at
 // it this often and, once it has failed, closes as input would close it.
 constexpr UINT_PTR kEngineWatch = 0x5645;
 constexpr UINT kEngineWatchMs = 250;
-// Set once the scene has failed: it is not started again, and the run ends with
-// the shell's failure code.
-bool sceneFailed = false;
-
-RenderContextCount contexts;
 
 void FillPixelFormatRequest(PIXELFORMATDESCRIPTOR& request)
 {
     request = PIXELFORMATDESCRIPTOR{};
-    request.nSize = sizeof(PIXELFORMATDESCRIPTOR); // 40
+    request.nSize = sizeof(PIXELFORMATDESCRIPTOR);
     request.nVersion = 1;
     request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
     request.iPixelType = PFD_TYPE_RGBA;
@@ -54,7 +39,7 @@ void FillPixelFormatRequest(PIXELFORMATDESCRIPTOR& request)
 
 // Device context, rendering context and engine; false when no OpenGL
 // context could be made.
-bool StartScene(HWND window, bool firstTime)
+bool StartScene(SaverWindowState& saver, HWND window, bool firstTime)
 {
     saverDeviceContext = GetDC(window);
     if (firstTime) {
@@ -67,36 +52,33 @@ bool StartScene(HWND window, bool firstTime)
     if (saverRenderContext == nullptr) {
         return false;
     }
-    ++contexts.made;
     if (firstTime) {
-        sceneSeed = static_cast<std::uint32_t>(std::time(nullptr));
+        saver.sceneSeed = static_cast<std::uint32_t>(std::time(nullptr));
     }
     // Seeded before the universe exists: the rain's constructor already draws.
-    SeedRandom(sceneSeed);
-    StartEngine();
+    SeedRandom(saver.sceneSeed);
+    StartEngineWith(saver.scene);
     return true;
 }
 
 // Notes a failure of the scene's worker with the shell, once; true when the
 // scene has failed, now or before.
-bool NoteSceneFailure()
+bool NoteSceneFailure(SaverWindowState& saver)
 {
-    if (!sceneFailed && currentUniverse != nullptr && currentUniverse->WorkerFailed()) {
-        sceneFailed = true;
-        ShellKeepFailure("the scene stopped: " + currentUniverse->WorkerFailure());
+    if (!saver.sceneFailed && currentUniverse != nullptr && currentUniverse->WorkerFailed()) {
+        saver.sceneFailed = true;
+        saver.shell.KeepFailure("the scene stopped: " + currentUniverse->WorkerFailure());
     }
-    return sceneFailed;
+    return saver.sceneFailed;
 }
 
 // Each handle is released once, however many close and destroy messages come.
-void StopScene(HWND window)
+void StopScene(SaverWindowState& saver, HWND window)
 {
-    NoteSceneFailure();
+    NoteSceneFailure(saver);
     StopEngine();
     if (saverRenderContext != nullptr) {
-        if (wglDeleteContext(saverRenderContext)) {
-            ++contexts.deleted;
-        }
+        wglDeleteContext(saverRenderContext);
         saverRenderContext = nullptr;
     }
     if (saverDeviceContext != nullptr) {
@@ -105,48 +87,52 @@ void StopScene(HWND window)
     }
 }
 
-void DetachInputMethod(HWND window)
+void DetachInputMethod(SaverWindowState& saver, HWND window)
 {
-    imeModule = GetModuleHandleW(L"IMM32.DLL");
-    if (imeModule != nullptr) {
-        associateContextProc = reinterpret_cast<AssociateContextProc>(
-            reinterpret_cast<void (*)()>(GetProcAddress(imeModule, "ImmAssociateContext")));
-        if (associateContextProc != nullptr) {
-            savedInputContext = associateContextProc(window, nullptr);
+    saver.imeModule = GetModuleHandleW(L"IMM32.DLL");
+    if (saver.imeModule != nullptr) {
+        saver.associateContextProc = reinterpret_cast<AssociateContextProc>(
+            reinterpret_cast<void (*)()>(GetProcAddress(saver.imeModule, "ImmAssociateContext")));
+        if (saver.associateContextProc != nullptr) {
+            saver.savedInputContext = saver.associateContextProc(window, nullptr);
         }
     }
 }
 
-LRESULT HostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT HostMessage(SaverWindowState& saver, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const bool preview = ShellPreviewMode();
+    ShellState& shell = saver.shell;
+    const bool preview = shell.previewMode;
     switch (message) {
     case WM_CREATE: {
-        DetachInputMethod(window);
+        DetachInputMethod(saver, window);
         POINT cursor{};
         GetCursorPos(&cursor);
-        ShellSetCursorAnchor(cursor);
+        if (shell.rules) {
+            shell.rules->Start({static_cast<std::int32_t>(cursor.x), static_cast<std::int32_t>(cursor.y)},
+                               shell.lastLineStatus);
+        }
         if (!preview) {
             SetCursor(nullptr);
         }
-        return SceneWindowProc(window, message, wParam, lParam);
+        return SceneWindowProc(saver, window, message, wParam, lParam);
     }
     case WM_DESTROY:
-        if (imeModule != nullptr && associateContextProc != nullptr && savedInputContext != nullptr) {
-            associateContextProc(window, savedInputContext);
+        if (saver.imeModule != nullptr && saver.associateContextProc != nullptr && saver.savedInputContext != nullptr) {
+            saver.associateContextProc(window, saver.savedInputContext);
         }
         PostQuitMessage(0);
-        return SceneWindowProc(window, message, wParam, lParam);
+        return SceneWindowProc(saver, window, message, wParam, lParam);
     case WM_SETTEXT:
         return 0; // the title stays: it is how the system finds a running saver
     case WM_PAINT:
-        if (ShellCloseApproved()) {
+        if (shell.CloseApproved()) {
             return DefWindowProcW(window, message, wParam, lParam);
         }
         if (!preview) {
             SetCursor(nullptr);
         }
-        return SceneWindowProc(window, message, wParam, lParam);
+        return SceneWindowProc(saver, window, message, wParam, lParam);
     case WM_HELP:
     case WM_CONTEXTMENU:
         if (preview) {
@@ -156,23 +142,23 @@ LRESULT HostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             }
             return 1;
         }
-        return SceneWindowProc(window, message, wParam, lParam);
+        return SceneWindowProc(saver, window, message, wParam, lParam);
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-        if (ShellCloseApproved()) {
+        if (shell.CloseApproved()) {
             return DefWindowProcW(window, message, wParam, lParam);
         }
-        return SceneWindowProc(window, message, wParam, lParam);
+        return SceneWindowProc(saver, window, message, wParam, lParam);
     case WM_TIMER:
-        if (ShellCloseApproved()) {
+        if (shell.CloseApproved()) {
             return 0;
         }
-        Sleep(0);
-        return SceneWindowProc(window, message, wParam, lParam);
+        Sleep(0); // yields: on one processor the worker drawing the scene is not held up by timer messages
+        return SceneWindowProc(saver, window, message, wParam, lParam);
     case WM_SYSCOMMAND:
         if (!preview) {
             // The exact value, not masked: only these commands are refused.
@@ -188,66 +174,84 @@ LRESULT HostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
                 break;
             }
         }
-        return SceneWindowProc(window, message, wParam, lParam);
+        return SceneWindowProc(saver, window, message, wParam, lParam);
     default:
-        return SceneWindowProc(window, message, wParam, lParam);
+        return SceneWindowProc(saver, window, message, wParam, lParam);
     }
 }
 
 } // namespace
 
-LRESULT SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT SceneWindowProc(SaverWindowState& saver, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    ShellState& shell = saver.shell;
     switch (message) {
     case WM_CREATE:
-        if (!StartScene(window, true)) {
+        if (!StartScene(saver, window, true)) {
             MessageBoxA(window, "Screen saver can't set an appropriate OpenGL mode", "Open GL error", MB_OK);
             PostQuitMessage(-1);
         } else {
             SetTimer(window, kEngineWatch, kEngineWatchMs, nullptr);
         }
-        return BaseSaverProc(window, message, wParam, lParam);
+        return BaseSaverProc(shell, window, message, wParam, lParam);
     case WM_TIMER:
         if (wParam == kEngineWatch) {
-            if (!sceneFailed && NoteSceneFailure()) {
+            if (!saver.sceneFailed && NoteSceneFailure(saver)) {
                 PostMessageW(window, WM_CLOSE, 0, 0);
             }
             return 0;
         }
-        return BaseSaverProc(window, message, wParam, lParam);
+        return BaseSaverProc(shell, window, message, wParam, lParam);
     case WM_CLOSE: {
         // Not running when this close arrives during a password check.
         const bool wasRunning = saverRenderContext != nullptr;
-        StopScene(window);
-        const LRESULT result = BaseSaverProc(window, message, wParam, lParam);
+        StopScene(saver, window);
+        const LRESULT result = BaseSaverProc(shell, window, message, wParam, lParam);
         // A refused close (the password was not given) leaves the window up:
         // the scene then goes on instead of standing still on its last frame.
         // A failed scene stays down: the window then keeps its last frame.
-        if (wasRunning && !sceneFailed && IsWindow(window) && !ShellCloseApproved()) {
-            StartScene(window, false);
+        if (wasRunning && !saver.sceneFailed && IsWindow(window) && !shell.CloseApproved()) {
+            StartScene(saver, window, false);
         }
         return result;
     }
     case WM_DESTROY:
-        StopScene(window);
-        return BaseSaverProc(window, message, wParam, lParam);
+        StopScene(saver, window);
+        return BaseSaverProc(shell, window, message, wParam, lParam);
     default:
-        return BaseSaverProc(window, message, wParam, lParam);
+        return BaseSaverProc(shell, window, message, wParam, lParam);
     }
 }
 
-RenderContextCount RenderContextsSoFar()
+namespace {
+
+// The window's state comes with its creation data; the messages before
+// WM_NCCREATE (WM_GETMINMAXINFO, for a pop-up) find none and get the default
+// processing, which is what the close rules give them.
+SaverWindowState* StateOf(HWND window, UINT message, LPARAM lParam)
 {
-    return contexts;
+    if (message == WM_NCCREATE) {
+        auto* saver = static_cast<SaverWindowState*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(saver));
+        saver->shell.system.window = window;
+        return saver;
+    }
+    return reinterpret_cast<SaverWindowState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
+
+} // namespace
 
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    SaverWindowState* saver = StateOf(window, message, lParam);
+    if (saver == nullptr) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
     try {
-        return HostMessage(window, message, wParam, lParam);
+        return HostMessage(*saver, window, message, wParam, lParam);
     } catch (...) {
         // Kept for the shell's last-resort handler, which ends the run with -1.
-        ShellKeepException();
+        saver->shell.KeepException();
         PostQuitMessage(-1);
         return message == WM_CREATE ? -1 : 0;
     }

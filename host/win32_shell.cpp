@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <exception>
-#include <memory>
 #include <stdexcept>
 
 #include "resources/resource_ids.h"
@@ -29,18 +28,7 @@ const wchar_t kPreviewTitle[] = L"Preview";
 
 namespace {
 
-using VerifyProc = BOOL(WINAPI*)(HWND window);
 using ChangePasswordProc = DWORD(WINAPI*)(LPCWSTR provider, HWND window, DWORD reserved1, LPVOID reserved2);
-
-// Process-wide shell state (main thread only).
-HINSTANCE saverInstance = nullptr;
-bool ownPasswordHandling = false;
-bool previewMode = false;
-std::uint8_t lastLineStatus = NS_ShellRules::kLineStatusUnknown;
-HMODULE passwordModule = nullptr;
-VerifyProc verifier = nullptr;
-UINT cancelAutoPlayMessage = 0;
-std::exception_ptr pendingException;
 
 std::uint8_t ReadLineStatus()
 {
@@ -48,44 +36,10 @@ std::uint8_t ReadLineStatus()
     return GetSystemPowerStatus(&status) ? status.ACLineStatus : NS_ShellRules::kLineStatusUnknown;
 }
 
-// The shell rules' view of the system, acting on the saver window at hand.
-class Win32ShellSystem : public NS_ShellRules::ShellSystem {
-public:
-    HWND window = nullptr;
-
-    NS_ShellRules::Point CursorPosition() override
-    {
-        POINT p{};
-        GetCursorPos(&p);
-        return {static_cast<std::int32_t>(p.x), static_cast<std::int32_t>(p.y)};
-    }
-    std::uint8_t LineStatus() override { return ReadLineStatus(); }
-    void PostClose() override { PostMessageW(window, WM_CLOSE, 0, 0); }
-    void HideCursor() override { SetCursor(nullptr); }
-    std::uint32_t Milliseconds() override { return GetTickCount(); }
-    void DropPendingTimers() override
-    {
-        MSG pending;
-        PeekMessageW(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
-        PeekMessageW(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
-    }
-    bool SendVerify() override { return SendMessageW(window, WM_APP, 0, 0) != 0; }
-    bool CallVerifier() override { return verifier != nullptr && verifier(window) != FALSE; }
-};
-
-Win32ShellSystem shellSystem;
-std::unique_ptr<NS_ShellRules::SaverShell> shell;
-
-NS_ShellRules::SaverShell& Shell(HWND window)
-{
-    shellSystem.window = window;
-    return *shell;
-}
-
 bool ReadOwnPasswordHandling()
 {
     OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof version; // 276
+    version.dwOSVersionInfoSize = sizeof version;
 #if defined(_MSC_VER)
 #pragma warning(suppress : 4996)
 #endif
@@ -102,25 +56,25 @@ HWND OwnerOrForeground(std::uint32_t handle, bool hasHandle)
     return owner;
 }
 
-int RunCommand(const wchar_t* arguments)
+int RunCommand(ShellState& shell, const wchar_t* arguments, NS_InitialModel::InitialModel& scene)
 {
     const NS_ShellRules::Command command = NS_ShellRules::ParseCommand(arguments);
     switch (command.mode) {
     case NS_ShellRules::Mode::Saver:
-        return RunSaverWindow(nullptr);
+        return RunSaverWindow(shell, nullptr, scene);
     case NS_ShellRules::Mode::Preview: {
         HWND parent = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(command.handle));
         if (command.handle == 0 || !IsWindow(parent)) {
             return -1;
         }
-        return RunSaverWindow(parent);
+        return RunSaverWindow(shell, parent, scene);
     }
     case NS_ShellRules::Mode::Configure:
-        return static_cast<int>(ShowAboutDialog(OwnerOrForeground(command.handle, command.hasHandle)));
+        return static_cast<int>(ShowAboutDialog(shell.instance, OwnerOrForeground(command.handle, command.hasHandle)));
     case NS_ShellRules::Mode::ConfigureAlone:
-        return static_cast<int>(ShowAboutDialog(nullptr));
+        return static_cast<int>(ShowAboutDialog(shell.instance, nullptr));
     case NS_ShellRules::Mode::ChangePassword:
-        if (!ownPasswordHandling) {
+        if (!shell.ownPasswordHandling) {
             return -1;
         }
         ChangeSaverPassword(OwnerOrForeground(command.handle, true));
@@ -132,19 +86,20 @@ int RunCommand(const wchar_t* arguments)
 }
 
 // Faults that are not C++ exceptions (an access violation, say) still give the
-// system back its "saver running" flag before the process ends with -1.
+// system back its "saver running" flag before the process ends with -1. The
+// filter has no way to the shell's state; the system's family is asked again.
 LONG WINAPI LastResortFilter(EXCEPTION_POINTERS*)
 {
-    MarkSaverRunning(false);
+    MarkSaverRunning(ReadOwnPasswordHandling(), false);
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(-1));
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-void RethrowPending()
+void RethrowPending(ShellState& shell)
 {
-    if (pendingException) {
-        std::exception_ptr e = pendingException;
-        pendingException = nullptr;
+    if (shell.pendingException) {
+        std::exception_ptr e = shell.pendingException;
+        shell.pendingException = nullptr;
         std::rethrow_exception(e);
     }
 }
@@ -160,35 +115,92 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
 
 } // namespace
 
-std::uint32_t ParseDecimal(const wchar_t* text) { return NS_ShellRules::ParseDecimal(text); }
+NS_ShellRules::Point Win32ShellSystem::CursorPosition()
+{
+    POINT p{};
+    GetCursorPos(&p);
+    return {static_cast<std::int32_t>(p.x), static_cast<std::int32_t>(p.y)};
+}
 
-int DispatchCommand(HINSTANCE instance, const wchar_t* arguments)
+std::uint8_t Win32ShellSystem::LineStatus()
+{
+    return ReadLineStatus();
+}
+
+void Win32ShellSystem::PostClose()
+{
+    PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+void Win32ShellSystem::HideCursor()
+{
+    SetCursor(nullptr);
+}
+
+std::uint32_t Win32ShellSystem::Milliseconds()
+{
+    return GetTickCount();
+}
+
+void Win32ShellSystem::DropPendingTimers()
+{
+    MSG pending;
+    PeekMessageW(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
+    PeekMessageW(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
+}
+
+bool Win32ShellSystem::SendVerify()
+{
+    return SendMessageW(window, WM_APP, 0, 0) != 0;
+}
+
+bool Win32ShellSystem::CallVerifier()
+{
+    return state.verifier != nullptr && state.verifier(window) != FALSE;
+}
+
+void ShellState::KeepException()
+{
+    if (!pendingException) {
+        pendingException = std::current_exception();
+    }
+}
+
+void ShellState::KeepFailure(const std::string& what)
+{
+    if (!pendingException) {
+        pendingException = std::make_exception_ptr(std::runtime_error(what));
+    }
+}
+
+int DispatchCommand(HINSTANCE instance, const wchar_t* arguments, NS_InitialModel::InitialModel& scene)
 {
     INITCOMMONCONTROLSEX controls{};
-    controls.dwSize = sizeof controls; // 8
+    controls.dwSize = sizeof controls;
     controls.dwICC = ICC_TAB_CLASSES;
     InitCommonControlsEx(&controls);
 
-    saverInstance = instance;
-    ownPasswordHandling = ReadOwnPasswordHandling();
+    ShellState shell;
+    shell.instance = instance;
+    shell.ownPasswordHandling = ReadOwnPasswordHandling();
 
     SetUnhandledExceptionFilter(LastResortFilter);
     try {
-        return RunCommand(arguments);
+        return RunCommand(shell, arguments, scene);
     } catch (...) {
         // The kernel reports broken assumptions by throwing; here they end the run.
-        MarkSaverRunning(false);
+        MarkSaverRunning(shell.ownPasswordHandling, false);
         return -1;
     }
 }
 
-int RunSaverWindow(HWND parent)
+int RunSaverWindow(ShellState& shell, HWND parent, NS_InitialModel::InitialModel& scene)
 {
     WNDCLASSW windowClass{};
     windowClass.style = CS_OWNDC | CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = HostWindowProc;
-    windowClass.hInstance = saverInstance;
-    windowClass.hIcon = LoadIconW(saverInstance, MAKEINTRESOURCEW(VELMORA_ICON_GROUP));
+    windowClass.hInstance = shell.instance;
+    windowClass.hIcon = LoadIconW(shell.instance, MAKEINTRESOURCEW(VELMORA_ICON_GROUP));
     windowClass.hCursor = nullptr;
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = kSaverClassName;
@@ -203,7 +215,7 @@ int RunSaverWindow(HWND parent)
         height = client.bottom;
         style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
         title = kPreviewTitle;
-        previewMode = true;
+        shell.previewMode = true;
     } else {
         x = GetSystemMetrics(SM_XVIRTUALSCREEN);
         y = GetSystemMetrics(SM_YVIRTUALSCREEN);
@@ -228,27 +240,28 @@ int RunSaverWindow(HWND parent)
             SetForegroundWindow(running);
             return 0;
         }
-        lastLineStatus = ReadLineStatus();
-        LoadPasswordModule();
+        shell.lastLineStatus = ReadLineStatus();
+        LoadPasswordModule(shell);
     }
-    cancelAutoPlayMessage = ownPasswordHandling ? RegisterWindowMessageW(L"QueryCancelAutoPlay") : 0;
+    shell.cancelAutoPlayMessage = shell.ownPasswordHandling ? RegisterWindowMessageW(L"QueryCancelAutoPlay") : 0;
 
     NS_ShellRules::ShellOptions options;
-    options.ownPasswordHandling = ownPasswordHandling;
-    options.previewMode = previewMode;
-    options.verifierLoaded = verifier != nullptr;
-    options.cancelAutoPlayMessage = cancelAutoPlayMessage;
-    shell = std::make_unique<NS_ShellRules::SaverShell>(shellSystem, options);
-    shell->Start(NS_ShellRules::Point{}, lastLineStatus);
+    options.ownPasswordHandling = shell.ownPasswordHandling;
+    options.previewMode = shell.previewMode;
+    options.verifierLoaded = shell.verifier != nullptr;
+    options.cancelAutoPlayMessage = shell.cancelAutoPlayMessage;
+    shell.rules.emplace(shell.system, options);
+    shell.rules->Start(NS_ShellRules::Point{}, shell.lastLineStatus);
 
+    SaverWindowState saver(shell, scene);
     int exitCode = 0;
     HWND window = nullptr;
     if (RegisterClassW(&windowClass) != 0) {
         window = CreateWindowExW(extendedStyle, kSaverClassName, title, style, x, y, width, height, parent, nullptr,
-                                 saverInstance, nullptr);
+                                 shell.instance, &saver);
     }
     if (window != nullptr) {
-        if (!previewMode) {
+        if (!shell.previewMode) {
             SetForegroundWindow(window);
         }
         MSG message{};
@@ -257,17 +270,22 @@ int RunSaverWindow(HWND parent)
             DispatchMessageW(&message);
         }
         exitCode = static_cast<int>(message.wParam);
+        // A run that ended by a failure leaves the window up: whatever reaches
+        // it from now on finds no state that has gone with this frame.
+        if (IsWindow(window)) {
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        }
     }
-    ReleasePasswordModule();
-    RethrowPending();
+    ReleasePasswordModule(shell);
+    RethrowPending(shell);
     return exitCode;
 }
 
-LRESULT BaseSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT BaseSaverProc(ShellState& shell, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (shell) {
+    if (shell.rules) {
         const NS_ShellRules::SaverShell::Outcome outcome =
-            Shell(window).BaseMessage(message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam));
+            shell.rules->BaseMessage(message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam));
         if (outcome.handled) {
             return static_cast<LRESULT>(outcome.result);
         }
@@ -275,15 +293,13 @@ LRESULT BaseSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool ConfirmClose(HWND window) { return shell ? Shell(window).ConfirmClose() : true; }
-
-void LoadPasswordModule()
+void LoadPasswordModule(ShellState& shell)
 {
-    if (!ownPasswordHandling) {
+    if (!shell.ownPasswordHandling) {
         return;
     }
-    if (passwordModule != nullptr) {
-        ReleasePasswordModule();
+    if (shell.passwordModule != nullptr) {
+        ReleasePasswordModule(shell);
     }
     HKEY desktop = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_QUERY_VALUE, &desktop) != ERROR_SUCCESS) {
@@ -294,34 +310,34 @@ void LoadPasswordModule()
     if (RegQueryValueExW(desktop, L"ScreenSaveUsePassword", nullptr, nullptr, reinterpret_cast<BYTE*>(&usePassword),
                          &size) == ERROR_SUCCESS &&
         usePassword != 0) {
-        passwordModule = LoadLibraryW(L"PASSWORD.CPL");
-        if (passwordModule != nullptr) {
-            verifier = reinterpret_cast<VerifyProc>(
-                reinterpret_cast<void (*)()>(GetProcAddress(passwordModule, "VerifyScreenSavePwd")));
-            if (verifier != nullptr) {
-                MarkSaverRunning(true);
+        shell.passwordModule = LoadLibraryW(L"PASSWORD.CPL");
+        if (shell.passwordModule != nullptr) {
+            shell.verifier = reinterpret_cast<VerifyProc>(
+                reinterpret_cast<void (*)()>(GetProcAddress(shell.passwordModule, "VerifyScreenSavePwd")));
+            if (shell.verifier != nullptr) {
+                MarkSaverRunning(shell.ownPasswordHandling, true);
             } else {
-                ReleasePasswordModule();
+                ReleasePasswordModule(shell);
             }
         }
     }
     RegCloseKey(desktop);
 }
 
-void ReleasePasswordModule()
+void ReleasePasswordModule(ShellState& shell)
 {
-    if (!ownPasswordHandling || passwordModule == nullptr) {
+    if (!shell.ownPasswordHandling || shell.passwordModule == nullptr) {
         return;
     }
-    FreeLibrary(passwordModule);
-    passwordModule = nullptr;
-    if (verifier != nullptr) {
-        verifier = nullptr;
-        MarkSaverRunning(false);
+    FreeLibrary(shell.passwordModule);
+    shell.passwordModule = nullptr;
+    if (shell.verifier != nullptr) {
+        shell.verifier = nullptr;
+        MarkSaverRunning(shell.ownPasswordHandling, false);
     }
 }
 
-void MarkSaverRunning(bool running)
+void MarkSaverRunning(bool ownPasswordHandling, bool running)
 {
     if (!ownPasswordHandling) {
         return;
@@ -344,32 +360,7 @@ void ChangeSaverPassword(HWND window)
     FreeLibrary(provider);
 }
 
-INT_PTR ShowAboutDialog(HWND owner)
+INT_PTR ShowAboutDialog(HINSTANCE instance, HWND owner)
 {
-    return DialogBoxParamW(saverInstance, MAKEINTRESOURCEW(VELMORA_ABOUT_DIALOG), owner, AboutDialogProc, 0);
-}
-
-bool ShellPreviewMode() { return previewMode; }
-
-bool ShellCloseApproved() { return shell && shell->CloseApproved(); }
-
-void ShellSetCursorAnchor(POINT position)
-{
-    if (shell) {
-        shell->Start({static_cast<std::int32_t>(position.x), static_cast<std::int32_t>(position.y)}, lastLineStatus);
-    }
-}
-
-void ShellKeepException()
-{
-    if (!pendingException) {
-        pendingException = std::current_exception();
-    }
-}
-
-void ShellKeepFailure(const std::string& what)
-{
-    if (!pendingException) {
-        pendingException = std::make_exception_ptr(std::runtime_error(what));
-    }
+    return DialogBoxParamW(instance, MAKEINTRESOURCEW(VELMORA_ABOUT_DIALOG), owner, AboutDialogProc, 0);
 }

@@ -1,38 +1,35 @@
 # The native X11 saver `velmora`: an XScreenSaver-style hack on Xlib and GLX, and
-# the rules that install it where XScreenSaver looks for hacks.
-if(NOT WIN32)
-  find_package(X11 REQUIRED)
-  find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
-  include(GNUInstallDirs)
+# the rules that install it where XScreenSaver looks for hacks. Included by
+# host/CMakeLists.txt on every target but Windows.
+find_package(X11 REQUIRED)
+find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
+include(GNUInstallDirs)
 
-  # The host's decisions and its POSIX glue, apart from the program so that the
-  # tests can link them.
-  add_library(velmora_x11_host STATIC
-    ${CMAKE_CURRENT_LIST_DIR}/x11_options.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/x11_close_rules.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/x11_frame_rate.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/posix_signals.cpp)
-  target_include_directories(velmora_x11_host PUBLIC ${CMAKE_SOURCE_DIR})
-  target_compile_definitions(velmora_x11_host PRIVATE VELMORA_VERSION="${PROJECT_VERSION}")
-  target_link_libraries(velmora_x11_host PUBLIC velmora_shell_rules velmora_options)
+# The host's decisions and its POSIX glue, apart from the program so that the
+# tests can link them.
+add_library(velmora_x11_host STATIC x11_options.cpp x11_close_rules.cpp x11_frame_rate.cpp posix_signals.cpp)
+target_compile_definitions(velmora_x11_host PRIVATE VELMORA_VERSION="${PROJECT_VERSION}")
+target_link_libraries(velmora_x11_host PUBLIC velmora_shell_rules velmora_command_line velmora_options)
 
-  if(NOT TARGET velmora_engine OR NOT TARGET velmora_target_glx)
-    message(WARNING "velmora: no engine or GLX drawing target; the X11 saver is not built")
-    return()
-  endif()
-  add_executable(velmora
-    ${CMAKE_CURRENT_LIST_DIR}/x11_main.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/x11_saver.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/x11_frame_rate_overlay.cpp)
-  target_link_libraries(velmora PRIVATE
-    velmora_x11_host velmora_engine velmora_render velmora_target_glx velmora_scene velmora_kernel
-    X11::X11 OpenGL::GLX OpenGL::OpenGL velmora_options)
-
-  set(VELMORA_XSCREENSAVER_CONFIG_DIR ${CMAKE_INSTALL_DATADIR}/xscreensaver/config CACHE STRING
-      "Where the hack's description goes; XScreenSaver's settings read /usr/share/xscreensaver/config")
-  set(VELMORA_HACK_DIR ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver CACHE STRING
-      "Where the hack goes; Debian's XScreenSaver runs its hacks from /usr/libexec/xscreensaver")
-  install(TARGETS velmora RUNTIME DESTINATION ${VELMORA_HACK_DIR})
-  install(FILES ${CMAKE_CURRENT_LIST_DIR}/x11_velmora.xml
-          DESTINATION ${VELMORA_XSCREENSAVER_CONFIG_DIR} RENAME velmora.xml)
+if(NOT TARGET velmora_target_glx)
+  message(WARNING "velmora: no GLX drawing target; the X11 saver is not built")
+  return()
 endif()
+
+# The whole saver as objects: the hack and its test build velmora-test
+# (tests/host/x11.cmake) are these objects plus, for the test build, its own.
+# An object library's objects go only into the programs that name it, so each
+# program names the drawing target as well.
+add_library(velmora_x11_saver OBJECT x11_main.cpp x11_saver.cpp x11_frame_rate_overlay.cpp)
+target_link_libraries(velmora_x11_saver PUBLIC
+  velmora_x11_host velmora_engine X11::X11 OpenGL::GLX OpenGL::OpenGL velmora_options)
+
+add_executable(velmora saver_scene.cpp)
+target_link_libraries(velmora PRIVATE velmora_x11_saver velmora_target_glx)
+
+set(VELMORA_XSCREENSAVER_CONFIG_DIR ${CMAKE_INSTALL_DATADIR}/xscreensaver/config CACHE STRING
+    "Where the hack's description goes; XScreenSaver's settings read /usr/share/xscreensaver/config")
+set(VELMORA_HACK_DIR ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver CACHE STRING
+    "Where the hack goes; Debian's XScreenSaver runs its hacks from /usr/libexec/xscreensaver")
+install(TARGETS velmora RUNTIME DESTINATION ${VELMORA_HACK_DIR})
+install(FILES x11_velmora.xml DESTINATION ${VELMORA_XSCREENSAVER_CONFIG_DIR} RENAME velmora.xml)

@@ -10,7 +10,7 @@ CloseRules::CloseRules(Target target, int anchorX, int anchorY)
     mouse.SetAnchor({anchorX, anchorY});
 }
 
-bool CloseRules::Ends(Input input, int a, int b)
+bool CloseRules::Ends(Input input, int buttonOrX, int y)
 {
     switch (input) {
     case Input::StopSignal:
@@ -23,14 +23,14 @@ bool CloseRules::Ends(Input input, int a, int b)
     case Input::Button:
         // Left, middle and right, as the Windows saver counts them; the wheel
         // (buttons 4 to 7) and the side buttons do not close it.
-        return closesOnInput && a >= 1 && a <= 3;
+        return closesOnInput && buttonOrX >= 1 && buttonOrX <= 3;
     case Input::Motion:
-        return closesOnInput && mouse.MovedTooFar({a, b});
+        return closesOnInput && mouse.MovedTooFar({buttonOrX, y});
     case Input::Enter:
         // A window among others sees the pointer only once it comes in; moves
         // count from there, not from wherever it was when the saver started.
         if (closesOnInput)
-            mouse.SetAnchor({a, b});
+            mouse.SetAnchor({buttonOrX, y});
         return false;
     }
     return false;

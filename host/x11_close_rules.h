@@ -24,9 +24,10 @@ public:
     // The anchor is where the pointer stood when the window appeared.
     CloseRules(NS_X11Options::Target target, int anchorX, int anchorY);
 
-    // True when this input ends the program. `a` and `b` are the button number,
-    // or the pointer's x and y, as the input needs.
-    bool Ends(Input input, int a = 0, int b = 0);
+    // True when this input ends the program. A Button carries its X button
+    // number in `buttonOrX`; a Motion or an Enter, the pointer's position on the
+    // screen in `buttonOrX` and `y`; the other inputs carry nothing.
+    bool Ends(Input input, int buttonOrX = 0, int y = 0);
 
 private:
     bool closesOnInput;

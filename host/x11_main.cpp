@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "host/saver_scene.h"
 #include "host/x11_options.h"
 #include "host/x11_saver.h"
 
@@ -30,7 +31,7 @@ int main(int argc, char** argv)
     // The last resort: whatever escapes the saver (the kernel throws pointers to
     // its exception objects) ends the program with one line, not an abort.
     try {
-        return NS_X11Saver::RunSaver(options, program.c_str());
+        return NS_X11Saver::RunSaver(options, program.c_str(), SaverScene());
     } catch (...) {
         std::fprintf(stderr, "%s: stopped by an unexpected failure\n", program.c_str());
         return NS_X11Saver::kExitFailure;

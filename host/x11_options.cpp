@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "host/command_line.h"
+
 #ifndef VELMORA_VERSION
 #define VELMORA_VERSION "unknown"
 #endif
@@ -9,6 +11,8 @@
 namespace NS_X11Options {
 
 namespace {
+
+using NS_CommandLine::Option;
 
 std::string Trimmed(const std::string& text)
 {
@@ -19,17 +23,6 @@ std::string Trimmed(const std::string& text)
     while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
         --end;
     return text.substr(begin, end - begin);
-}
-
-int DigitValue(char c, unsigned base)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (base == 16 && c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (base == 16 && c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // XScreenSaver hacks take both "-root" and "--root"; so does this one. Returns
@@ -59,52 +52,119 @@ std::string Lowered(std::string text)
     return text;
 }
 
+// What the table's entries fill: the options, and whether a target was named,
+// which decides whether XSCREENSAVER_WINDOW applies.
+struct Parsing {
+    Options options;
+    bool targetGiven = false;
+};
+
+std::string SetTarget(Parsing& parsing, Target target)
+{
+    parsing.options.target = target;
+    parsing.targetGiven = true;
+    return std::string();
+}
+
 // XScreenSaver passes a visual by name or by id; the names that make sense for
 // an OpenGL program are the default one and the best one for GL.
-bool ParseVisual(const std::string& text, Options& options)
+std::string SetVisual(Parsing& parsing, const std::string& value)
 {
-    const std::string name = Lowered(Trimmed(text));
+    Options& options = parsing.options;
+    const std::string name = Lowered(Trimmed(value));
     if (name == "default") {
         options.visual = VisualChoice::Default;
-        return true;
+        return std::string();
     }
     if (name == "gl" || name == "best") {
         options.visual = VisualChoice::Gl;
-        return true;
+        return std::string();
     }
     // Visual ids are resource ids too.
     std::uint32_t id = 0;
     if (!ParseWindowId(name, id))
-        return false;
+        return "unknown visual '" + value + "': give default, GL or a visual id such as 0x21";
     options.visual = VisualChoice::ById;
     options.visualId = id;
-    return true;
+    return std::string();
+}
+
+std::string SetWindowId(Parsing& parsing, const std::string& value)
+{
+    std::uint32_t id = 0;
+    if (!ParseWindowId(value, id))
+        return "bad window id '" + value + "': give a window id such as 0x1a00004 or 27262980";
+    parsing.options.windowId = id;
+    return SetTarget(parsing, Target::Foreign);
+}
+
+std::string SetDisplay(Parsing& parsing, const std::string& value)
+{
+    if (value.empty())
+        return "the display name is empty";
+    parsing.options.displayName = value;
+    return std::string();
+}
+
+std::string SetAction(Parsing& parsing, Action action)
+{
+    parsing.options.action = action;
+    return std::string();
+}
+
+// Every option of the hack, in the order the usage lists them. The manual page
+// and XScreenSaver's description of the hack are held to this table by a test.
+const Option<Parsing> kOptions[] = {
+    {"window", nullptr, nullptr, nullptr, "draw in a window of its own, 1024 x 768 (the default)",
+     [](Parsing& p, const std::string&) { return SetTarget(p, Target::Window); }},
+    {"fullscreen", nullptr, nullptr, nullptr, "draw over the whole screen",
+     [](Parsing& p, const std::string&) { return SetTarget(p, Target::FullScreen); }},
+    {"root", nullptr, nullptr, nullptr, "draw on the root window (or on XSCREENSAVER_WINDOW when set)",
+     [](Parsing& p, const std::string&) { return SetTarget(p, Target::Root); }},
+    {"window-id", nullptr, "ID", "a window id (such as 0x1a00004)",
+     "draw into the window ID made by another program (0x... or decimal)", SetWindowId},
+    {"visual", nullptr, "VISUAL", "a visual (default, GL or a visual id)",
+     "visual of its own window: GL (the best for OpenGL, the default),\n"
+     "default (the screen's) or a visual id",
+     SetVisual},
+    {"install", nullptr, nullptr, nullptr, "install its own window's colormap, not leaving that to the window manager",
+     [](Parsing& p, const std::string&) {
+         p.options.installColormap = true;
+         return std::string();
+     }},
+    {"fps", nullptr, nullptr, nullptr, "show the frame rate and the CPU load in the lower-left corner",
+     [](Parsing& p, const std::string&) {
+         p.options.showFrameRate = true;
+         return std::string();
+     }},
+    {"display", nullptr, "NAME", "a display name (such as :0)", "the X display to use (default: $DISPLAY)", SetDisplay},
+    {"help", "h", nullptr, nullptr, "show this text",
+     [](Parsing& p, const std::string&) { return SetAction(p, Action::ShowHelp); }},
+    {"version", nullptr, nullptr, nullptr, "show the version",
+     [](Parsing& p, const std::string&) { return SetAction(p, Action::ShowVersion); }},
+};
+
+// A daemon that starts a hack passes --root and names its own window in the
+// environment; a hack started with no target at all is treated the same way.
+Options WithScreensaverWindow(const Parsing& parsing, const char* screensaverWindow)
+{
+    Options options = parsing.options;
+    if (screensaverWindow != nullptr && (!parsing.targetGiven || options.target == Target::Root)) {
+        std::uint32_t id = 0;
+        if (!ParseWindowId(screensaverWindow, id))
+            return Failure(std::string("XSCREENSAVER_WINDOW is not a window id: '") + screensaverWindow + "'");
+        options.target = Target::Foreign;
+        options.windowId = id;
+    }
+    return options;
 }
 
 } // namespace
 
 bool ParseWindowId(const std::string& text, std::uint32_t& id)
 {
-    const std::string digits = Trimmed(text);
-    unsigned base = 10;
-    std::size_t position = 0;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-        base = 16;
-        position = 2;
-    }
-    if (position == digits.size())
-        return false;
     std::uint64_t value = 0;
-    for (; position < digits.size(); ++position) {
-        const int digit = DigitValue(digits[position], base);
-        if (digit < 0)
-            return false;
-        value = value * base + static_cast<unsigned>(digit);
-        // Checked on every digit so that a long string cannot wrap around.
-        if (value > kLargestResourceId)
-            return false;
-    }
-    if (value == 0)
+    if (!NS_CommandLine::ParseUnsigned(Trimmed(text), 1, kLargestResourceId, value, NS_CommandLine::Base::DecimalOrHex))
         return false;
     id = static_cast<std::uint32_t>(value);
     return true;
@@ -112,8 +172,7 @@ bool ParseWindowId(const std::string& text, std::uint32_t& id)
 
 Options ParseOptions(const std::vector<std::string>& arguments, const char* screensaverWindow)
 {
-    Options options;
-    bool targetGiven = false;
+    Parsing parsing;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         std::string name = OptionName(argument);
@@ -125,71 +184,34 @@ Options ParseOptions(const std::vector<std::string>& arguments, const char* scre
             name.erase(equals);
             valueAttached = true;
         }
-
-        if (name == "help" || name == "h") {
-            options.action = Action::ShowHelp;
-            return options;
+        const Option<Parsing>* option = NS_CommandLine::Named(kOptions, name);
+        if (option == nullptr)
+            return Failure("unknown option '" + argument + "'", true);
+        if (option->value == nullptr) {
+            option->set(parsing, std::string());
+            // --help and --version answer at once: what follows them, a value
+            // after "=" included, is not looked at.
+            if (parsing.options.action != Action::Run)
+                return parsing.options;
+            if (valueAttached)
+                return Failure("option " + argument + " takes no value");
+            continue;
         }
-        if (name == "version") {
-            options.action = Action::ShowVersion;
-            return options;
-        }
-        const bool takesValue = name == "window-id" || name == "visual" || name == "display";
-        if (takesValue && !valueAttached) {
+        if (!valueAttached) {
             if (i + 1 == arguments.size())
-                return Failure(argument + (name == "window-id" ? " needs a window id (such as 0x1a00004)"
-                                           : name == "visual"  ? " needs a visual (default, GL or a visual id)"
-                                                               : " needs a display name (such as :0)"));
+                return Failure(argument + " needs " + option->needs);
             value = arguments[++i];
         }
-        if (name == "visual") {
-            if (!ParseVisual(value, options))
-                return Failure("unknown visual '" + value + "': give default, GL or a visual id such as 0x21");
-            continue;
-        }
-        if (name == "display") {
-            if (value.empty())
-                return Failure("the display name is empty");
-            options.displayName = value;
-            continue;
-        }
-        if (name == "window-id") {
-            std::uint32_t id = 0;
-            if (!ParseWindowId(value, id))
-                return Failure("bad window id '" + value + "': give a window id such as 0x1a00004 or 27262980");
-            options.target = Target::Foreign;
-            options.windowId = id;
-            targetGiven = true;
-            continue;
-        }
-        const bool known =
-            name == "root" || name == "fullscreen" || name == "window" || name == "fps" || name == "install";
-        if (!known)
-            return Failure("unknown option '" + argument + "'", true);
-        if (valueAttached)
-            return Failure("option " + argument + " takes no value");
-        if (name == "fps") {
-            options.showFrameRate = true;
-            continue;
-        }
-        if (name == "install") {
-            options.installColormap = true;
-            continue;
-        }
-        options.target = name == "root" ? Target::Root : name == "fullscreen" ? Target::FullScreen : Target::Window;
-        targetGiven = true;
+        const std::string problem = option->set(parsing, value);
+        if (!problem.empty())
+            return Failure(problem);
     }
+    return WithScreensaverWindow(parsing, screensaverWindow);
+}
 
-    // A daemon that starts a hack passes --root and names its own window in the
-    // environment; a hack started with no target at all is treated the same way.
-    if (screensaverWindow != nullptr && (!targetGiven || options.target == Target::Root)) {
-        std::uint32_t id = 0;
-        if (!ParseWindowId(screensaverWindow, id))
-            return Failure(std::string("XSCREENSAVER_WINDOW is not a window id: '") + screensaverWindow + "'");
-        options.target = Target::Foreign;
-        options.windowId = id;
-    }
-    return options;
+std::vector<NS_CommandLine::Form> OptionForms()
+{
+    return NS_CommandLine::Forms(kOptions);
 }
 
 std::string UsageText(const std::string& programName)
@@ -198,18 +220,8 @@ std::string UsageText(const std::string& programName)
            " [--window | --fullscreen | --root | --window-id ID] [--visual VISUAL] [--install]\n"
            "       [--fps] [--display NAME]\n"
            "The view through a window pane in the rain.\n"
-           "\n"
-           "  --window          draw in a window of its own, 1024 x 768 (the default)\n"
-           "  --fullscreen      draw over the whole screen\n"
-           "  --root            draw on the root window (or on XSCREENSAVER_WINDOW when set)\n"
-           "  --window-id ID    draw into the window ID made by another program (0x... or decimal)\n"
-           "  --visual VISUAL   visual of its own window: GL (the best for OpenGL, the default),\n"
-           "                    default (the screen's) or a visual id\n"
-           "  --install         install its own window's colormap, not leaving that to the window manager\n"
-           "  --fps             show the frame rate and the CPU load in the lower-left corner\n"
-           "  --display NAME    the X display to use (default: $DISPLAY)\n"
-           "  --help            show this text\n"
-           "  --version         show the version\n"
+           "\n" +
+           NS_CommandLine::UsageLines(kOptions, 20) +
            "\n"
            "In its own window it ends on a key press, a mouse click or a mouse move of more than\n"
            "four pixels, or when the window is closed. Drawing on another window, it ends on\n"

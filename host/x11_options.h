@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "host/command_line.h"
+
 namespace NS_X11Options {
 
 enum class Target {
@@ -57,6 +59,8 @@ bool ParseWindowId(const std::string& text, std::uint32_t& id);
 Options ParseOptions(const std::vector<std::string>& arguments, const char* screensaverWindow);
 
 std::string UsageText(const std::string& programName);
+// Every option the hack takes, as its manual page and XScreenSaver's description name them.
+std::vector<NS_CommandLine::Form> OptionForms();
 std::string VersionText();
 
 } // namespace NS_X11Options

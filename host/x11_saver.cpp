@@ -99,9 +99,7 @@ struct Session {
     // Runs after StopEngine, when no other thread uses the drawing connection.
     ~Session()
     {
-        glxDisplay = nullptr;
-        glxDrawable = None;
-        glxContext = nullptr;
+        glxTarget = GlxTarget{};
         if (context != nullptr)
             glXDestroyContext(drawing, context);
         if (visual != nullptr)
@@ -373,31 +371,12 @@ LoopEnd RunEventLoop(Session& session, NS_X11CloseRules::CloseRules& rules, cons
     }
 }
 
-int QueryPointer(Display* display, int& x, int& y)
+// The event connection, and the one the worker draws through, on a display
+// that can do OpenGL.
+int OpenConnections(Session& session, const std::string& optionDisplay)
 {
-    Window rootReturn, childReturn;
-    int windowX, windowY;
-    unsigned mask;
-    x = y = 0;
-    return XQueryPointer(display, DefaultRootWindow(display), &rootReturn, &childReturn, &x, &y, &windowX, &windowY,
-                         &mask);
-}
-
-} // namespace
-
-int RunSaver(const NS_X11Options::Options& options, const char* programName)
-{
-    reportName = programName;
-    // Set up before anything else, so that a SIGTERM during the set-up still
-    // ends the program through the loop rather than killing it half-way.
-    NS_PosixSignals::StopSignals signals;
-    XInitThreads();
-    XSetErrorHandler(RecordError);
-    XSetIOErrorHandler(ConnectionLost);
-
-    Session session;
-    const char* displayName = options.displayName.empty() ? std::getenv("DISPLAY") : options.displayName.c_str();
-    const char* openName = options.displayName.empty() ? nullptr : options.displayName.c_str();
+    const char* displayName = optionDisplay.empty() ? std::getenv("DISPLAY") : optionDisplay.c_str();
+    const char* openName = optionDisplay.empty() ? nullptr : optionDisplay.c_str();
     session.events = XOpenDisplay(openName);
     if (session.events == nullptr)
         return Fail(std::string("cannot open the X display ") + (displayName != nullptr && *displayName != '\0'
@@ -412,21 +391,49 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName)
         return Fail("cannot open a second connection to the X display");
     if (!glXQueryExtension(session.drawing, &errorBase, &eventBase))
         return Fail("the X display has no GLX extension: OpenGL cannot draw on it");
+    return kExitOk;
+}
 
-    int result = kExitOk;
+// The window the options name: one of the saver's own, the root, or another program's.
+int MakeTargetWindow(Session& session, const NS_X11Options::Options& options)
+{
     switch (options.target) {
     case Target::Window:
     case Target::FullScreen:
-        result = MakeOwnWindow(session, options);
-        break;
+        return MakeOwnWindow(session, options);
     case Target::Root:
-        result = AdoptWindow(session, DefaultRootWindow(session.events), true);
-        break;
+        return AdoptWindow(session, DefaultRootWindow(session.events), true);
     case Target::Foreign:
-        result = AdoptWindow(session, options.windowId, false);
-        break;
+        return AdoptWindow(session, options.windowId, false);
     }
-    if (result != kExitOk)
+    return kExitOk;
+}
+
+int QueryPointer(Display* display, int& x, int& y)
+{
+    Window rootReturn, childReturn;
+    int windowX, windowY;
+    unsigned mask;
+    x = y = 0;
+    return XQueryPointer(display, DefaultRootWindow(display), &rootReturn, &childReturn, &x, &y, &windowX, &windowY,
+                         &mask);
+}
+
+} // namespace
+
+int RunSaver(const NS_X11Options::Options& options, const char* programName, NS_InitialModel::InitialModel& scene)
+{
+    reportName = programName;
+    // Set up before anything else, so that a SIGTERM during the set-up still
+    // ends the program through the loop rather than killing it half-way.
+    NS_PosixSignals::StopSignals signals;
+    XInitThreads();
+    XSetErrorHandler(RecordError);
+    XSetIOErrorHandler(ConnectionLost);
+
+    Session session;
+    int result = OpenConnections(session, options.displayName);
+    if (result != kExitOk || (result = MakeTargetWindow(session, options)) != kExitOk)
         return result;
     XSync(session.events, False);
     if ((result = MakeContext(session)) != kExitOk)
@@ -437,12 +444,12 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName)
     QueryPointer(session.events, anchorX, anchorY);
     NS_X11CloseRules::CloseRules rules(options.target, anchorX, anchorY);
 
-    glxDisplay = session.drawing;
-    glxDrawable = session.window;
-    glxContext = session.context;
-    glxBeforeSwap = options.showFrameRate ? NS_X11FrameRate::DrawFrameRateOverlay : nullptr;
+    glxTarget.display = session.drawing;
+    glxTarget.drawable = session.window;
+    glxTarget.context = session.context;
+    glxTarget.beforeSwap = options.showFrameRate ? NS_X11FrameRate::DrawFrameRateOverlay : nullptr;
     SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
-    StartEngine();
+    StartEngineWith(scene);
     // However the loop is left, the worker stops before the session closes the
     // connection and the context it draws with.
     struct EngineStop {

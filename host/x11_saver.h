@@ -5,6 +5,10 @@
 
 #include "host/x11_options.h"
 
+namespace NS_InitialModel {
+class InitialModel;
+}
+
 namespace NS_X11Saver {
 
 constexpr int kExitOk = 0;
@@ -18,8 +22,8 @@ constexpr int kWindowWidth = 1024;
 constexpr int kWindowHeight = 768;
 constexpr const char* kWindowTitle = "The Velmora";
 
-// Runs the saver on the target the options name until it ends; the exit code.
-// Problems are reported on stderr in one line each, after `programName: `.
-int RunSaver(const NS_X11Options::Options& options, const char* programName);
+// Runs the scene as a saver on the target the options name until it ends; the
+// exit code. Problems are reported on stderr in one line each, after `programName: `.
+int RunSaver(const NS_X11Options::Options& options, const char* programName, NS_InitialModel::InitialModel& scene);
 
 } // namespace NS_X11Saver

@@ -57,10 +57,15 @@ std::string Describe(std::exception_ptr failure)
     return Words(failure);
 }
 
+void Discard(std::exception_ptr failure) noexcept
+{
+    Words(failure);
+}
+
 void DescribeInto(std::exception_ptr failure, char* buffer, std::size_t size) noexcept
 {
     if (size == 0) {
-        Words(failure);
+        Discard(failure);
         return;
     }
     const char* words = Words(failure);

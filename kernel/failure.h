@@ -26,4 +26,8 @@ std::string Describe(std::exception_ptr failure);
 // places where nothing may escape.
 void DescribeInto(std::exception_ptr failure, char* buffer, std::size_t size) noexcept;
 
+// Lets a failure go without a word: deletes the kernel exception object it
+// names, if any. Never throws.
+void Discard(std::exception_ptr failure) noexcept;
+
 } // namespace NS_Failure

@@ -1,19 +1,21 @@
 #include "kernel/object_index.h"
 
 #include "kernel/failure.h"
-#include <atomic>
 
 namespace NS_ObjectIndex {
 
 namespace {
-// Unsigned so that the wrap is defined; the universe never shares it between
-// threads at once, the atomic only keeps tests with two universes honest.
-std::atomic<std::uint64_t> counter{0};
+StampCounter processStamps;
 } // namespace
 
 void ObjectIndex::AssignStamp()
 {
-    const std::uint64_t taken = counter.fetch_add(1, std::memory_order_relaxed);
+    AssignStampFrom(processStamps);
+}
+
+void ObjectIndex::AssignStampFrom(StampCounter& stamps)
+{
+    const std::uint64_t taken = stamps.Take();
     stamp = static_cast<std::int64_t>(taken);
     if (taken + 1 == 0) {
         NS_Failure::Throw<Exception>();
@@ -22,12 +24,7 @@ void ObjectIndex::AssignStamp()
 
 std::int64_t PeekNextStamp()
 {
-    return static_cast<std::int64_t>(counter.load(std::memory_order_relaxed));
-}
-
-void RestartStampCounterAt(std::int64_t next)
-{
-    counter.store(static_cast<std::uint64_t>(next), std::memory_order_relaxed);
+    return processStamps.Peek();
 }
 
 } // namespace NS_ObjectIndex

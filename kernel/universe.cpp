@@ -3,6 +3,7 @@
 #include <list>
 #include <memory>
 
+#include "kernel/cycle.h"
 #include "kernel/failure.h"
 #include "kernel/object.h"
 #include "kernel/system_handler.h"
@@ -13,8 +14,6 @@ namespace NS_Universe {
 namespace {
 
 using NS_Failure::Throw;
-
-constexpr std::int32_t kTickPeriodMs = 30;
 
 // Teardown repeats destroy-then-deliver while handlers keep making objects in
 // answer to the Detached events; a handler that always does would never let it
@@ -119,7 +118,7 @@ void Universe::Teardown() noexcept
             try {
                 DestroyObject(reference);
             } catch (...) {
-                NS_Failure::DescribeInto(std::current_exception(), nullptr, 0);
+                NS_Failure::Discard(std::current_exception());
                 if (objects.Find(reference) != nullptr) {
                     objects.Remove(reference);
                 }
@@ -138,7 +137,7 @@ void Universe::DrainDuringTeardown() noexcept
             return;
         } catch (...) {
             // The failing event has left the queue; the next one goes on.
-            NS_Failure::DescribeInto(std::current_exception(), nullptr, 0);
+            NS_Failure::Discard(std::current_exception());
         }
     }
 }
@@ -300,7 +299,7 @@ void Universe::RunWorker() noexcept
 void Universe::RunPaced()
 {
     NS_TimeService::TimeService timeService;
-    timeService.SetPeriod(kTickPeriodMs);
+    timeService.SetPeriod(kCycleMilliseconds);
     StartHandlers();
     if (NS_Platform::WaitForEvent(stopEvent, 0, false) == NS_Platform::WaitResult::Signalled) {
         return;

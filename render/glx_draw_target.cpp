@@ -4,10 +4,7 @@
 
 #include "render/draw_target.h"
 
-Display* glxDisplay = nullptr;
-GLXDrawable glxDrawable = 0;
-GLXContext glxContext = nullptr;
-void (*glxBeforeSwap)() = nullptr;
+GlxTarget glxTarget;
 
 namespace NS_DrawTarget {
 
@@ -26,7 +23,7 @@ void FollowDrawableSize()
     unsigned height = 0;
     unsigned border = 0;
     unsigned depth = 0;
-    if (XGetGeometry(glxDisplay, glxDrawable, &root, &x, &y, &width, &height, &border, &depth) == 0) {
+    if (XGetGeometry(glxTarget.display, glxTarget.drawable, &root, &x, &y, &width, &height, &border, &depth) == 0) {
         return; // the window is going away; the host ends the engine
     }
     if (width != viewportWidth || height != viewportHeight) {
@@ -40,7 +37,7 @@ void FollowDrawableSize()
 
 void MakeCurrent()
 {
-    glXMakeCurrent(glxDisplay, glxDrawable, glxContext);
+    glXMakeCurrent(glxTarget.display, glxTarget.drawable, glxTarget.context);
     viewportWidth = 0;
     viewportHeight = 0;
     FollowDrawableSize();
@@ -56,9 +53,9 @@ void Release()
 // The size is checked after the swap, so a resize shows from the next frame on.
 void Present()
 {
-    if (glxBeforeSwap != nullptr)
-        glxBeforeSwap();
-    glXSwapBuffers(glxDisplay, glxDrawable);
+    if (glxTarget.beforeSwap != nullptr)
+        glxTarget.beforeSwap();
+    glXSwapBuffers(glxTarget.display, glxTarget.drawable);
     FollowDrawableSize();
 }
 

@@ -10,8 +10,6 @@ namespace NS_OSMesaTarget {
 
 namespace {
 
-constexpr int kLargestSide = 4096;
-
 Offscreen* installed = nullptr;
 
 [[noreturn]] void Fail(const std::string& why)

@@ -9,6 +9,9 @@
 
 namespace NS_OSMesaTarget {
 
+// The largest width and height of an offscreen picture, in pixels.
+constexpr int kLargestSide = 4096;
+
 // Thrown (as a pointer, like the kernel's failures) when no offscreen context
 // can be made; `what` says why.
 class Exception {
@@ -21,7 +24,7 @@ public:
 // One is installed at a time; it must outlive the universe that draws into it.
 class Offscreen {
 public:
-    // Throws a pointer to Exception for a size outside 1..4096 or when OSMesa
+    // Throws a pointer to Exception for a size outside 1..kLargestSide or when OSMesa
     // cannot create the context.
     Offscreen(int pixelsWide, int pixelsHigh);
     Offscreen(const Offscreen&) = delete;

@@ -3,7 +3,9 @@
 // values and, on every tick, slides, dries, merges and sheds the drops.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "attributes/value_handler.h"
 #include "scene/vector.h"
@@ -31,10 +33,10 @@ public:
     static double RadiusOf(double mass);
 
     std::int32_t state = Free;
-    Vector3 position;   // centre on the pane; z stays 0
-    double radius = 0.0; // always RadiusOf(mass) once the drop is on the pane
-    double massRate = 0.0; // mass added per transfer tick; negative for the giver
-    double xRate = 0.0;    // shift of x per moving tick of a merge
+    Vector3 position;         // centre on the pane; z stays 0
+    double radius = 0.0;      // always RadiusOf(mass) once the drop is on the pane
+    double massRate = 0.0;    // mass added per transfer tick; negative for the giver
+    double xRate = 0.0;       // shift of x per moving tick of a merge
     std::int32_t counter = 0; // ticks left in the transfer or the rest
     double mass = 0.0;
 };
@@ -72,7 +74,21 @@ private:
     PassEntry Fetch(const NS_ObjectIndex::ObjectIndex& reference);
     static bool Listens(const NS_Events::EventsSender& sender);
     void WriteBack(const PassEntry& entry, const Drop_value& value, bool changesHeard);
+
+    // One tick's pass over the drops, in the order of `drops`.
+    struct Pass {
+        std::vector<PassEntry> drops;
+        std::vector<NS_ObjectIndex::ObjectIndex> marked; // removed at the end of the pass
+        bool changesHeard = false;                       // whether anybody listens to Changed
+    };
     void RunTick();
+    Pass StartPass();
+    // The steps of one drop's turn, in the order the tick takes them.
+    void TransferStep(Drop_value& drop, const NS_ObjectIndex::ObjectIndex& self, Pass& pass);
+    double SlideOrDry(Drop_value& drop, const NS_ObjectIndex::ObjectIndex& self, Pass& pass); // its speed
+    bool MergeWithFirstTouched(std::size_t index, Drop_value& drop, Pass& pass);
+    static void Merge(Drop_value& a, Drop_value& b);
+    void Shed(Drop_value& drop, Pass& pass);
 
     std::uint64_t mergesStarted = 0;
     std::uint64_t sheddings = 0;

@@ -15,6 +15,12 @@ const std::wstring kDropHandler = L"Drop";
 
 } // namespace
 
+void PrepareFreshScene(std::uint32_t seed)
+{
+    SeedRandom(seed);
+    DropsManager::spawnCountdown = 0;
+}
+
 DropsManager::DropsManager(NS_AttributeHandler::UniverseForHandler* owner) : AttributeHandler(owner)
 {
     name = L"DropsManager";

@@ -15,10 +15,6 @@ public:
     void Init() override;
     void Handle(const NS_Events::Event& event) override;
 
-    // Ticks still to wait before the next spawn. Process-wide and never reset: a
-    // universe started later goes on with the value the previous one left.
-    static std::int32_t spawnCountdown;
-
     static constexpr std::size_t kDropLimit = 100;
     // Drops whose y is below this are removed.
     static constexpr double kRemovalLine = -0.8;
@@ -27,7 +23,21 @@ public:
     const ObjectSet& Drops() const { return drops; }
 
 private:
+    friend void PrepareFreshScene(std::uint32_t seed);
+    // Reads and sets the countdown (tests/scene/drops_manager_probe.h).
+    friend struct DropsManagerProbe;
+
     void RunTick();
+
+    // Ticks still to wait before the next spawn. Process-wide and never reset by
+    // the scene: a universe started later goes on with the value the previous
+    // one left.
+    static std::int32_t spawnCountdown;
 
     ObjectSet drops;
 };
+
+// What a run that must repeat exactly from its seed starts from: the random
+// source seeded, and the spawn countdown at 0, whatever an earlier universe in
+// the process left.
+void PrepareFreshScene(std::uint32_t seed);

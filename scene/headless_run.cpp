@@ -3,18 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "kernel/cycle.h"
 #include "kernel/universe.h"
 #include "scene/drop.h"
 #include "scene/drops_manager.h"
 #include "scene/rain.h"
-#include "scene/random.h"
 
 namespace {
 
 // 1 January 2024, 00:00 UTC, as a FILETIME count; the scene never reads the time,
 // but the kernel's clock should still advance by 30 ms a cycle.
 constexpr std::uint64_t kStartTime = 133485408000000000ull;
-constexpr std::uint64_t kCycleTime = 300000; // 30 ms in 100 ns units
 
 // FNV-1a, fed byte by byte from the value's bits, least significant byte first,
 // so that the sum does not depend on the host's byte order.
@@ -42,8 +41,7 @@ public:
 
 HeadlessRun::HeadlessRun(std::uint32_t seed) : nextTime(kStartTime)
 {
-    SeedRandom(seed);
-    DropsManager::spawnCountdown = 0;
+    PrepareFreshScene(seed);
     universe = std::make_unique<NS_Universe::Universe>(&model, NS_Universe::Unpaced{});
     drop = dynamic_cast<Drop*>(universe->GetHandler(L"Drop"));
     manager = dynamic_cast<DropsManager*>(universe->GetHandler(L"DropsManager"));
@@ -60,7 +58,7 @@ void HeadlessRun::RunCycle()
     time.dwLowDateTime = static_cast<decltype(time.dwLowDateTime)>(nextTime & 0xFFFFFFFFu);
     time.dwHighDateTime = static_cast<decltype(time.dwHighDateTime)>(nextTime >> 32);
     universe->RunCycle(time);
-    nextTime += kCycleTime;
+    nextTime += NS_Universe::kCycleTimeUnits;
     ++cycles;
     Observe();
 }
@@ -108,8 +106,7 @@ void HeadlessRun::Observe()
     const auto sameObject = [](const NS_ObjectIndex::ObjectIndex& a, const NS_ObjectIndex::ObjectIndex& b) {
         return a.stamp == b.stamp && a.index == b.index;
     };
-    if (followed.size() != drops.size() ||
-        !std::equal(followed.begin(), followed.end(), drops.begin(), sameObject)) {
+    if (followed.size() != drops.size() || !std::equal(followed.begin(), followed.end(), drops.begin(), sameObject)) {
         ++watch.cyclesWithManagerMismatch;
     }
 }

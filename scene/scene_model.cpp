@@ -10,7 +10,6 @@
 #include "scene/rain.h"
 
 InitialModel sceneModel;
-InitialModel* engineModel = &sceneModel;
 NS_Universe::Universe* currentUniverse = nullptr;
 
 void InitialModel::CreateHandlers(std::list<NS_AttributeHandler::AttributeHandler*>& out)
@@ -39,7 +38,7 @@ void StartEngineWith(NS_InitialModel::InitialModel& model)
 
 void StartEngine()
 {
-    StartEngineWith(*engineModel);
+    StartEngineWith(sceneModel);
 }
 
 void StopEngine()

@@ -24,10 +24,6 @@ public:
 // The one model of the program; it outlives every universe.
 extern InitialModel sceneModel;
 
-// The model StartEngine runs: sceneModel, unless a test build of a host links
-// in a scene of its own that sets it before main.
-extern InitialModel* engineModel;
-
 // The running universe, or null while none runs. At most one runs at a time.
 extern NS_Universe::Universe* currentUniverse;
 
@@ -40,5 +36,6 @@ void StartEngine();
 // Stops and destroys the running universe, if any; safe to call again.
 void StopEngine();
 
-// StartEngine with another model: for tests and tools that need a scene of their own.
+// StartEngine with another model: for the hosts, which run the scene their
+// program's entry gives (a test build's own), and for tests and tools.
 void StartEngineWith(NS_InitialModel::InitialModel& model);

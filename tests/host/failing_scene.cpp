@@ -1,6 +1,7 @@
-// Linked only into the test builds of the savers (velmora-test, velmora-test.scr):
-// with VELMORA_TEST_FAIL_AT_CYCLE=N in the environment, the saver runs the rain
-// scene plus one handler that throws on the N-th tick, as a broken handler would.
+// Linked only into the test builds of the savers (velmora-test, velmora-test.scr),
+// whose entries run the scene SaverScene gives: with VELMORA_TEST_FAIL_AT_CYCLE=N
+// in the environment, the rain scene plus one handler that throws on the N-th
+// tick, as a broken handler would; otherwise the rain scene itself.
 // When VELMORA_TEST_FAILURE_LOG names a file, the handler writes the steady
 // clock's reading (milliseconds) there just before it throws, so that a test can
 // tell how soon after the failure the saver ended.
@@ -11,6 +12,7 @@
 
 #include "attributes/attribute_handler.h"
 #include "attributes/events.h"
+#include "host/saver_scene.h"
 #include "kernel/failure.h"
 #include "scene/scene_model.h"
 
@@ -54,20 +56,18 @@ public:
     }
 };
 
-FailingScene failingScene;
+} // namespace
 
-// Runs before main, after engineModel's constant initialisation.
-const bool chosen = [] {
+NS_InitialModel::InitialModel& SaverScene()
+{
     const char* cycle = std::getenv("VELMORA_TEST_FAIL_AT_CYCLE");
     if (cycle == nullptr || std::strtoul(cycle, nullptr, 10) == 0) {
-        return false;
+        return sceneModel;
     }
+    static FailingScene failingScene;
     failingScene.failAt = std::strtoul(cycle, nullptr, 10);
     if (const char* log = std::getenv("VELMORA_TEST_FAILURE_LOG")) {
         failingScene.log = log;
     }
-    engineModel = &failingScene;
-    return true;
-}();
-
-} // namespace
+    return failingScene;
+}

@@ -9,7 +9,7 @@ build=${1:-build/windows}
 seconds=${2:-30}
 host="$build/tests/host"
 [ -f "$host/velmora.scr" ] || { echo "build the windows preset first ($host/velmora.scr)" >&2; exit 1; }
-run="$host/driver-run-win32_saver_tests"
+run="$host/driver-run-velmora_win32_saver_tests"
 
 for n in $(seq 130 149); do
   [ -e "/tmp/.X${n}-lock" ] && continue

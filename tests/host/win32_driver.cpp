@@ -1,4 +1,4 @@
-#include "win32_driver.h"
+#include "tests/host/win32_driver.h"
 
 #include <tlhelp32.h>
 

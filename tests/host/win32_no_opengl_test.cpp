@@ -2,7 +2,7 @@
 // saver says so in a message box and ends with -1, its engine never started.
 #include <gtest/gtest.h>
 
-#include "win32_driver.h"
+#include "tests/host/win32_driver.h"
 
 using namespace velmora_driver;
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "win32_driver.h"
+#include "tests/host/win32_driver.h"
 
 using namespace velmora_driver;
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "win32_driver.h"
+#include "tests/host/win32_driver.h"
 
 using namespace velmora_driver;
 

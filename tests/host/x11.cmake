@@ -1,50 +1,45 @@
 # Tests of the X11 saver: its decisions natively, the program itself on a
-# virtual display that each test process starts for itself.
-if(NOT WIN32)
-  velmora_test_suite(x11_host_tests
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/x11_options_test.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_close_rules_test.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/x11_frame_rate_test.cpp
-    LIBRARIES velmora_x11_host
-    LABELS host)
-endif()
+# virtual display that each test process starts for itself. Included by
+# tests/host/CMakeLists.txt on every target but Windows.
+velmora_test_suite(velmora_x11_host_tests
+  SOURCES x11_options_test.cpp x11_close_rules_test.cpp x11_frame_rate_test.cpp
+  LIBRARIES velmora_x11_host
+  LABELS host)
+# The manual page and XScreenSaver's description are read from the sources.
+target_compile_definitions(velmora_x11_host_tests PRIVATE VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 # The program itself. Each test starts velmora and drives it through a display
 # of its own, so the tests run in parallel; `ctest -L display` selects them.
-if(NOT WIN32 AND TARGET velmora)
+if(TARGET velmora)
   find_package(X11 REQUIRED)
   if(NOT TARGET X11::Xtst)
     message(FATAL_ERROR "the X11 saver's tests need the XTEST library (Debian package libxtst-dev)")
   endif()
-  find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
-  # The test build of the saver: the same program with a scene that can be told
-  # to fail (failing_scene.cpp) and a count of its GLX contexts (x11_context_count.cpp,
-  # through the wrapped calls); never installed.
-  add_executable(velmora-test ${CMAKE_SOURCE_DIR}/host/x11_main.cpp ${CMAKE_SOURCE_DIR}/host/x11_saver.cpp
-                 ${CMAKE_SOURCE_DIR}/host/x11_frame_rate_overlay.cpp ${CMAKE_CURRENT_LIST_DIR}/failing_scene.cpp ${CMAKE_CURRENT_LIST_DIR}/x11_context_count.cpp)
-  target_link_options(velmora-test PRIVATE
+  # velmora-test, the test build of the saver: the same objects with a scene
+  # that can be told to fail (failing_scene.cpp) and a count of its GLX contexts
+  # (x11_context_count.cpp, through the wrapped calls); never installed.
+  add_executable(velmora_test failing_scene.cpp x11_context_count.cpp)
+  set_target_properties(velmora_test PROPERTIES OUTPUT_NAME velmora-test)
+  target_link_options(velmora_test PRIVATE
     -Wl,--wrap=glXCreateContext,--wrap=glXMakeCurrent,--wrap=glXDestroyContext)
-  target_link_libraries(velmora-test PRIVATE
-    velmora_x11_host velmora_engine velmora_render velmora_target_glx velmora_scene velmora_kernel
-    X11::X11 OpenGL::GLX OpenGL::OpenGL velmora_options)
+  target_link_libraries(velmora_test PRIVATE velmora_x11_saver velmora_target_glx)
 
-  add_executable(x11_saver_tests ${CMAKE_CURRENT_LIST_DIR}/x11_saver_test.cpp
-                 ${CMAKE_SOURCE_DIR}/tests/support/posix_child_process.cpp
-                 ${CMAKE_SOURCE_DIR}/tests/support/x11_private_display.cpp)
-  target_link_libraries(x11_saver_tests PRIVATE X11::X11 X11::Xtst GTest::gtest GTest::gtest_main velmora_options)
-  target_include_directories(x11_saver_tests PRIVATE ${CMAKE_SOURCE_DIR})
-  target_compile_definitions(x11_saver_tests PRIVATE VELMORA_BINARY="$<TARGET_FILE:velmora>"
-                             VELMORA_TEST_BINARY="$<TARGET_FILE:velmora-test>")
-  add_dependencies(x11_saver_tests velmora velmora-test)
-  velmora_discover_tests(x11_saver_tests LABELS host display PROPERTIES TIMEOUT 300)
+  add_executable(velmora_x11_saver_tests x11_saver_fixture.cpp x11_saver_test.cpp x11_xscreensaver_test.cpp)
+  target_link_libraries(velmora_x11_saver_tests PRIVATE velmora_test_x11 X11::Xtst
+                        GTest::gtest GTest::gtest_main velmora_options)
+  target_compile_definitions(velmora_x11_saver_tests PRIVATE VELMORA_BINARY="$<TARGET_FILE:velmora>"
+                             VELMORA_TEST_BINARY="$<TARGET_FILE:velmora_test>")
+  add_dependencies(velmora_x11_saver_tests velmora velmora_test)
+  velmora_discover_tests(velmora_x11_saver_tests LABELS host display PROPERTIES TIMEOUT 300)
 endif()
 
 # A measured run, not a test: x11_measure starts a GL program with the swap
 # counter preloaded and prints its frame rate, CPU use, memory and exit time.
-if(NOT WIN32 AND TARGET velmora AND TARGET X11::Xtst)
-  add_library(x11_swap_counter MODULE ${CMAKE_CURRENT_LIST_DIR}/x11_swap_counter.cpp)
+if(TARGET velmora)
+  add_library(x11_swap_counter MODULE x11_swap_counter.cpp)
   set_target_properties(x11_swap_counter PROPERTIES PREFIX "")
   target_link_libraries(x11_swap_counter PRIVATE velmora_options ${CMAKE_DL_LIBS})
-  add_executable(x11_measure ${CMAKE_CURRENT_LIST_DIR}/x11_measure.cpp)
+  add_executable(x11_measure x11_measure.cpp)
   target_link_libraries(x11_measure PRIVATE X11::X11 X11::Xtst velmora_options)
   target_compile_definitions(x11_measure PRIVATE
     VELMORA_SWAP_COUNTER_LIBRARY="$<TARGET_FILE:x11_swap_counter>")

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <fstream>
+#include <map>
+#include <sstream>
+
 #include "host/x11_options.h"
 
 using NS_X11Options::Action;
@@ -16,7 +21,122 @@ Options Parse(std::vector<std::string> arguments, const char* environment = null
     return ParseOptions(arguments, environment);
 }
 
+// Option name -> whether it takes a value.
+using Forms = std::map<std::string, bool>;
+
+Forms TableForms()
+{
+    Forms forms;
+    for (const NS_CommandLine::Form& form : NS_X11Options::OptionForms())
+        forms[form.name] = form.takesValue;
+    return forms;
+}
+
+std::string SourceFile(const std::string& path)
+{
+    std::ifstream in(std::string(VELMORA_SOURCE_DIR) + "/" + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_FALSE(text.str().empty()) << path;
+    return text.str();
+}
+
+// A manual page's section, from its .SH line to the next one, with "\-" read as "-".
+std::string Section(const std::string& page, const std::string& name)
+{
+    std::string text;
+    for (std::size_t i = 0; i < page.size(); ++i) {
+        if (page.compare(i, 2, "\\-") == 0)
+            ++i;
+        text += page[i];
+    }
+    if (name.empty())
+        return text;
+    const std::size_t begin = text.find(".SH " + name + "\n");
+    if (begin == std::string::npos)
+        return std::string();
+    const std::size_t end = text.find("\n.SH ", begin + 1);
+    return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+// The option named at `at` (just after its dash), and whether an italic
+// argument follows it before `end`.
+void Note(Forms& forms, const std::string& text, std::size_t at, std::size_t end)
+{
+    std::size_t stop = at;
+    while (stop < end && (std::islower(static_cast<unsigned char>(text[stop])) || text[stop] == '-'))
+        ++stop;
+    const std::string name = text.substr(at, stop - at);
+    EXPECT_EQ(0u, forms.count(name)) << "listed twice: " << name;
+    forms[name] = text.substr(stop, end - stop).find("\\fI") != std::string::npos;
+}
+
+// "[-name \fIvalue\fP]" entries of the synopsis.
+Forms SynopsisForms(const std::string& synopsis)
+{
+    Forms forms;
+    for (std::size_t open = synopsis.find("[-"); open != std::string::npos; open = synopsis.find("[-", open + 1))
+        Note(forms, synopsis, open + 2, synopsis.find(']', open));
+    return forms;
+}
+
+// ".TP" then ".B -name \fIvalue\fP" entries of the list of options.
+Forms OptionsForms(const std::string& options)
+{
+    Forms forms;
+    const std::string entry = "\n.B -";
+    for (std::size_t at = options.find(entry); at != std::string::npos; at = options.find(entry, at + 1)) {
+        if (options.rfind("\n.TP", at) == options.rfind('\n', at - 1))
+            Note(forms, options, at + entry.size(), options.find('\n', at + 1));
+    }
+    return forms;
+}
+
 } // namespace
+
+// The manual page documents what the parser takes: the synopsis and the list of
+// options name every option of the table, each with a value exactly when it
+// takes one, and nothing in the page spells an option the table lacks.
+TEST(X11Options, ManualPageListsExactlyTheOptionsOfTheTable)
+{
+    const std::string page = SourceFile("packaging/debian/velmora.6");
+    const Forms table = TableForms();
+    EXPECT_EQ(table, SynopsisForms(Section(page, "SYNOPSIS")));
+    EXPECT_EQ(table, OptionsForms(Section(page, "OPTIONS")));
+
+    const std::string text = Section(page, "");
+    for (std::size_t at = 1; at + 1 < text.size(); ++at) {
+        const bool startsWord = std::isspace(static_cast<unsigned char>(text[at - 1])) || text[at - 1] == '[';
+        if (text[at] != '-' || !startsWord || !std::islower(static_cast<unsigned char>(text[at + 1])))
+            continue;
+        Forms named;
+        Note(named, text, at + 1, text.find('\n', at));
+        EXPECT_EQ(1u, table.count(named.begin()->first))
+            << "the manual page names an option the hack lacks: -" << named.begin()->first;
+    }
+}
+
+// XScreenSaver's settings pass the options the description names; each must be
+// one of the table's, with a value exactly when the table's takes one. (The
+// description offers only what a user chooses there, so not every option.)
+TEST(X11Options, XScreenSaverDescriptionPassesOnlyOptionsOfTheTable)
+{
+    const std::string description = SourceFile("host/x11_velmora.xml");
+    const Forms table = TableForms();
+    int options = 0;
+    for (const std::string attribute : {" arg=\"", " arg-set=\"", " arg-unset=\""}) {
+        for (std::size_t at = description.find(attribute); at != std::string::npos;
+             at = description.find(attribute, at + 1), ++options) {
+            const std::size_t begin = at + attribute.size();
+            const std::string value = description.substr(begin, description.find('"', begin) - begin);
+            ASSERT_EQ('-', value.at(0)) << value;
+            const std::string name = value.substr(1, value.find(' ') - 1);
+            ASSERT_EQ(1u, table.count(name)) << "the description passes an option the hack lacks: -" << name;
+            EXPECT_EQ(table.at(name), value.find(' ') != std::string::npos) << name;
+        }
+    }
+    EXPECT_GE(options, 2) << "-root and -fps, at least";
+}
 
 TEST(X11WindowId, ReadsHexadecimalAndDecimal)
 {

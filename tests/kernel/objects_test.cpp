@@ -56,15 +56,13 @@ TEST(ObjectIndex, OrdersByStampAlone)
 
 TEST(ObjectIndex, ExhaustedCounterThrowsAfterAssigningTheLastStamp)
 {
-    const std::int64_t saved = NS_ObjectIndex::PeekNextStamp();
-    NS_ObjectIndex::RestartStampCounterAt(-2);
+    NS_ObjectIndex::StampCounter nearlySpent(-2);
     ObjectIndex last;
-    last.AssignStamp();
+    last.AssignStampFrom(nearlySpent);
     EXPECT_EQ(last.stamp, -2);
     ObjectIndex wrapping;
-    EXPECT_TRUE(ThrowsPointerTo<NS_ObjectIndex::Exception>([&] { wrapping.AssignStamp(); }));
+    EXPECT_TRUE(ThrowsPointerTo<NS_ObjectIndex::Exception>([&] { wrapping.AssignStampFrom(nearlySpent); }));
     EXPECT_EQ(wrapping.stamp, -1);
-    NS_ObjectIndex::RestartStampCounterAt(saved);
 }
 
 TEST(ObjectsCollection, ReusesTheSlotFreedLastFirst)

@@ -7,7 +7,7 @@
 #
 # STEP: build, lintian, files, start or install. Exit status 0 for a pass, 77
 # for a skip, anything else for a failure, with the reason on stderr.
-set -uo pipefail
+set -euo pipefail
 
 step=$1
 build=$2
@@ -105,7 +105,7 @@ install)
   server=
   # A failure half-way leaves neither the server nor the package behind.
   cleanup() {
-    [ -z "$server" ] || { kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; }
+    [ -z "$server" ] || { kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true; }
     if dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q 'installed'; then
       dpkg --purge velmora >/dev/null 2>&1
     fi
@@ -121,7 +121,7 @@ install)
     grep -q '^[0-9]' "$work/display" 2>/dev/null && break
     sleep 0.1
   done
-  number=$(head -n1 "$work/display")
+  number=$(head -n1 "$work/display" 2>/dev/null) || number=
   [ -n "$number" ] || fail "Xvfb did not start"
 
   DISPLAY=":$number" LIBGL_ALWAYS_SOFTWARE=1 /usr/libexec/xscreensaver/velmora --root 2>"$work/hack.err" &
@@ -129,8 +129,8 @@ install)
   sleep 1
   kill -0 "$hack" 2>/dev/null || fail "the installed hack ended by itself: $(cat "$work/hack.err")"
   kill -TERM "$hack"
-  wait "$hack"
-  code=$?
+  code=0
+  wait "$hack" || code=$?
   [ "$code" -eq 0 ] || fail "the installed hack ended with $code after SIGTERM: $(cat "$work/hack.err")"
 
   dpkg --purge velmora >&2 || fail "dpkg --purge failed"

@@ -6,7 +6,7 @@
 # one entry; a silent uninstall takes everything away and puts the saver
 # settings back, but leaves a saver chosen since alone.
 #   windows_installer_test.sh SETUP.EXE VELMORA.SCR RUN_SAVER.EXE VERSION WORKDIR
-set -u
+set -eu
 setup=$1 scr=$2 run_saver=$3 version=$4 workdir=$5
 
 mkdir -p "$workdir"
@@ -21,8 +21,8 @@ xvfb=
 failures=0
 
 cleanup() {
-  "$wineserver" -k 2>/dev/null
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  "$wineserver" -k 2>/dev/null || true
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
   if [ "$failures" -eq 0 ]; then rm -rf "$tmp"; else echo "kept for a look: $tmp"; fi
 }
 trap cleanup EXIT
@@ -40,10 +40,10 @@ done
 [ -s "$tmp/display" ] || die "Xvfb named no display within 30 s"
 export DISPLAY=":$(head -n 1 "$tmp/display")"
 
-"$wine" wineboot --init >/dev/null 2>&1
+"$wine" wineboot --init >/dev/null 2>&1 || true
 # No window manager on Xvfb: unmanaged windows show at once.
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-"$wineserver" -w
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+"$wineserver" -w || true
 
 system32="$WINEPREFIX/drive_c/windows/system32"
 syswow64="$WINEPREFIX/drive_c/windows/syswow64"
@@ -63,24 +63,24 @@ expect_value() { # key name expected
   [ "$got" = "$3" ] || fail "$1 $2 is '$got', not '$3'"
 }
 expect_no_value() {
-  got=$(value "$1" "$2") && fail "$1 $2 is still there ('$got')"
+  if got=$(value "$1" "$2"); then fail "$1 $2 is still there ('$got')"; fi
 }
 entries() {
   "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
     grep -c 'DisplayName[[:space:]]*REG_SZ[[:space:]]*The Velmora$'
 }
 install() {
-  "$wine" "$setup" /S
-  status=$?
-  "$wineserver" -w
+  status=0
+  "$wine" "$setup" /S || status=$?
+  "$wineserver" -w || true
   [ "$status" -eq 0 ] || fail "the silent install ended with $status"
 }
 uninstall() {
   [ -f "$instdir/uninstall.exe" ] || { fail "no uninstaller in $instdir"; return; }
   # The uninstaller runs on from a copy of itself; wait for the whole prefix.
-  "$wine" "$instdir/uninstall.exe" /S
-  status=$?
-  "$wineserver" -w
+  status=0
+  "$wine" "$instdir/uninstall.exe" /S || status=$?
+  "$wineserver" -w || true
   [ "$status" -eq 0 ] || fail "the silent uninstall ended with $status"
 }
 
@@ -104,7 +104,7 @@ expect_value "$desktop_key" ScreenSaveActive 1
 
 echo "--- the installed saver, /s, then a key"
 "$wine" "$run_saver" 'C:\windows\system32\velmora.scr' || fail "the installed saver did not end with 0 on a key"
-"$wineserver" -w
+"$wineserver" -w || true
 
 echo "--- a second install over the first"
 install
@@ -114,7 +114,7 @@ echo "--- silent uninstall"
 uninstall
 [ ! -e "$system32/velmora.scr" ] || fail "velmora.scr is still in the system folder"
 [ ! -e "$instdir" ] || fail "$instdir is still there"
-value "$uninstall_key" DisplayName >/dev/null && fail "the uninstall entry is still there"
+if value "$uninstall_key" DisplayName >/dev/null; then fail "the uninstall entry is still there"; fi
 [ "$(entries)" = 0 ] || fail "an uninstall entry is left"
 expect_no_value "$desktop_key" SCRNSAVE.EXE
 if [ "$active_before" = absent ]; then
@@ -125,7 +125,8 @@ fi
 
 echo "--- uninstall after another saver was chosen"
 install
-"$wine" reg add "$desktop_key" /v SCRNSAVE.EXE /d 'C:\windows\system32\other.scr' /f >/dev/null 2>&1
+"$wine" reg add "$desktop_key" /v SCRNSAVE.EXE /d 'C:\windows\system32\other.scr' /f >/dev/null 2>&1 ||
+  fail "could not choose another saver"
 uninstall
 expect_value "$desktop_key" SCRNSAVE.EXE 'C:\windows\system32\other.scr'
 expect_value "$desktop_key" ScreenSaveActive 1

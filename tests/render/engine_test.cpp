@@ -9,7 +9,7 @@
 #include "render/osmesa_draw_target.h"
 #include "scene/random.h"
 #include "scene/scene_model.h"
-#include "support/scripted_model.h"
+#include "tests/support/scripted_model.h"
 
 namespace {
 

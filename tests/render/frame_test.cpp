@@ -6,7 +6,7 @@
 
 #include "render/gl.h"
 #include "render/local_time.h"
-#include "still_scene.h"
+#include "tests/render/still_scene.h"
 
 using velmora_render_test::Frame;
 using velmora_render_test::Rgb;

@@ -11,7 +11,7 @@
 #include "render/loader.h"
 #include "render/view_matrices.h"
 #include "scene/random.h"
-#include "support/scripted_model.h"
+#include "tests/support/scripted_model.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "scene_fixture.h"
+#include "tests/scene/scene_fixture.h"
 #include "tests/support/scripted_model.h"
 
 namespace {

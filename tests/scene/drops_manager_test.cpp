@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "scene_fixture.h"
+#include "tests/scene/scene_fixture.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ TEST_F(DropsManagerTest, With99DropsASpawnDrawsFiveNumbersInOrder)
     EXPECT_EQ(spawned.position.x, 2 * r[2] - 1);
     EXPECT_EQ(spawned.position.z, 0.0);
     EXPECT_EQ(spawned.state, Drop_value::Free);
-    EXPECT_EQ(DropsManager::spawnCountdown, static_cast<int>(70 * r[4]));
+    EXPECT_EQ(DropsManagerProbe::SpawnCountdown(), static_cast<int>(70 * r[4]));
     EXPECT_EQ(RandomUnit(), r[5]);
     // Counted by the manager from the delivery in the same cycle on.
     EXPECT_EQ(Manager().Drops().size(), 100u);
@@ -74,21 +74,21 @@ TEST_F(DropsManagerTest, With99DropsASpawnDrawsFiveNumbersInOrder)
 TEST_F(DropsManagerTest, With100DropsNothingSpawnsAndTheCountdownStays)
 {
     Park(100);
-    DropsManager::spawnCountdown = 7;
+    DropsManagerProbe::SpawnCountdown() = 7;
     const std::uint32_t before = RandomState();
     Cycle();
     EXPECT_EQ(DropHandler().drops.size(), 100u);
-    EXPECT_EQ(DropsManager::spawnCountdown, 7);
+    EXPECT_EQ(DropsManagerProbe::SpawnCountdown(), 7);
     EXPECT_EQ(RandomState(), before);
 }
 
 TEST_F(DropsManagerTest, CountsDownBeforeTheNextSpawn)
 {
-    DropsManager::spawnCountdown = 2;
+    DropsManagerProbe::SpawnCountdown() = 2;
     Cycle();
     Cycle();
     EXPECT_EQ(DropHandler().drops.size(), 0u);
-    EXPECT_EQ(DropsManager::spawnCountdown, 0);
+    EXPECT_EQ(DropsManagerProbe::SpawnCountdown(), 0);
     Cycle();
     EXPECT_EQ(DropHandler().drops.size(), 1u);
 }
@@ -104,16 +104,16 @@ TEST_F(DropsManagerTest, TheCountdownReaches70OnlyOnADrawOfExactlyOne)
     }
     SeedRandom(seed);
     Cycle();
-    EXPECT_EQ(DropsManager::spawnCountdown, 70);
+    EXPECT_EQ(DropsManagerProbe::SpawnCountdown(), 70);
 
-    DropsManager::spawnCountdown = 0;
+    DropsManagerProbe::SpawnCountdown() = 0;
     seed = 32766u << 16;
     for (int i = 0; i < 5; ++i) {
         seed = velmora_test::StateBefore(seed);
     }
     SeedRandom(seed);
     Cycle();
-    EXPECT_EQ(DropsManager::spawnCountdown, 69);
+    EXPECT_EQ(DropsManagerProbe::SpawnCountdown(), 69);
 }
 
 TEST_F(DropsManagerTest, CullsDropsBelowTheBottomLineButNotOnIt)
@@ -121,7 +121,7 @@ TEST_F(DropsManagerTest, CullsDropsBelowTheBottomLineButNotOnIt)
     Park(5);
     const auto onTheLine = AddDrop(ParkedDrop(0.3, -0.8));
     const auto below = AddDrop(ParkedDrop(-0.3, std::nextafter(-0.8, -1.0)));
-    DropsManager::spawnCountdown = 50;
+    DropsManagerProbe::SpawnCountdown() = 50;
     Cycle();
     EXPECT_TRUE(Alive(onTheLine));
     EXPECT_FALSE(Alive(below));
@@ -133,7 +133,7 @@ TEST_F(DropsManagerTest, SkipsDropsThatTheDropHandlerRemovedInTheSameCycle)
 {
     // Dries away in the drops' tick, while the manager still lists it.
     const auto drying = AddDrop(MakeDrop(0.0, -0.9, 0.0000010005));
-    DropsManager::spawnCountdown = 50;
+    DropsManagerProbe::SpawnCountdown() = 50;
     Cycle();
     EXPECT_FALSE(Alive(drying));
     EXPECT_EQ(Manager().Drops().size(), 0u);
@@ -142,16 +142,16 @@ TEST_F(DropsManagerTest, SkipsDropsThatTheDropHandlerRemovedInTheSameCycle)
 
 TEST_F(DropsManagerTest, TheCountdownOutlivesTheUniverse)
 {
-    DropsManager::spawnCountdown = 0;
+    DropsManagerProbe::SpawnCountdown() = 0;
     Cycle(); // spawns and draws a new countdown
-    const std::int32_t left = DropsManager::spawnCountdown;
+    const std::int32_t left = DropsManagerProbe::SpawnCountdown();
     universe.reset();
     universe = std::make_unique<NS_Universe::Universe>(model.get(), NS_Universe::Unpaced{});
     universe->InitHandlers();
-    EXPECT_EQ(DropsManager::spawnCountdown, left);
+    EXPECT_EQ(DropsManagerProbe::SpawnCountdown(), left);
     if (left > 0) {
         Cycle();
-        EXPECT_EQ(DropsManager::spawnCountdown, left - 1);
+        EXPECT_EQ(DropsManagerProbe::SpawnCountdown(), left - 1);
         EXPECT_EQ(DropHandler().drops.size(), 0u);
     }
 }

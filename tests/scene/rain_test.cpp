@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "scene/portable_math.h"
-#include "scene_fixture.h"
+#include "tests/scene/scene_fixture.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "kernel/object.h"
 #include "kernel/universe.h"
 #include "scene/drop.h"
-#include "scene/drops_manager.h"
 #include "scene/headless_model.h"
 #include "scene/rain.h"
 #include "scene/random.h"
+#include "tests/scene/drops_manager_probe.h"
 
 namespace velmora_test {
 
@@ -98,7 +98,7 @@ class SceneTest : public ::testing::Test {
 protected:
     void Build(std::uint32_t which)
     {
-        DropsManager::spawnCountdown = 0;
+        DropsManagerProbe::SpawnCountdown() = 0;
         model = std::make_unique<HeadlessSceneModel>(which);
         universe = std::make_unique<NS_Universe::Universe>(model.get(), NS_Universe::Unpaced{});
         universe->InitHandlers();
@@ -135,7 +135,7 @@ protected:
     void TearDown() override
     {
         universe.reset();
-        DropsManager::spawnCountdown = 0;
+        DropsManagerProbe::SpawnCountdown() = 0;
     }
 
     std::unique_ptr<HeadlessSceneModel> model;

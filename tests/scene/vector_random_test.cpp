@@ -5,7 +5,7 @@
 #include "scene/portable_math.h"
 #include "scene/random.h"
 #include "scene/vector.h"
-#include "scene_fixture.h"
+#include "tests/scene/scene_fixture.h"
 
 namespace {
 

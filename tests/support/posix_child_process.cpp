@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -117,23 +119,71 @@ std::optional<int> ChildProcess::Stop(int signal, std::chrono::milliseconds grac
     return status;
 }
 
-std::vector<std::string> EnvironmentWithout(const std::vector<std::string>& names)
+namespace {
+
+std::vector<std::string> EnvironmentWhere(const std::vector<std::string>& names, bool named)
 {
     std::vector<std::string> kept;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
-        bool drop = false;
+        bool isNamed = false;
         for (const std::string& name : names)
-            drop = drop || text.rfind(name + "=", 0) == 0;
-        if (!drop)
+            isNamed = isNamed || text.rfind(name + "=", 0) == 0;
+        if (isNamed == named)
             kept.push_back(text);
     }
     return kept;
 }
 
+} // namespace
+
+std::vector<std::string> EnvironmentWithout(const std::vector<std::string>& names)
+{
+    return EnvironmentWhere(names, false);
+}
+
+std::vector<std::string> EnvironmentOnly(const std::vector<std::string>& names)
+{
+    return EnvironmentWhere(names, true);
+}
+
 bool OnPath(const std::string& program)
 {
     return access(FindProgram(program).c_str(), X_OK) == 0;
+}
+
+int RunToEnd(const std::vector<std::string>& words, const std::vector<std::string>& environment,
+             std::chrono::milliseconds timeout)
+{
+    ChildProcess command(words, environment);
+    const std::optional<int> code = command.WaitExit(timeout);
+    return code && *code >= 0 ? *code : -1;
+}
+
+std::vector<pid_t> ProcessesRunning(const std::string& path, const std::string& onDisplay)
+{
+    std::vector<pid_t> found;
+    std::error_code error;
+    const auto binary = std::filesystem::canonical(path, error);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::error_code gone;
+        if (std::filesystem::read_symlink(entry.path() / "exe", gone) != binary || gone)
+            continue;
+        if (!onDisplay.empty()) {
+            std::ifstream file(entry.path() / "environ");
+            std::string variable;
+            bool ours = false;
+            while (!ours && std::getline(file, variable, '\0'))
+                ours = variable == "DISPLAY=" + onDisplay;
+            if (!ours)
+                continue;
+        }
+        found.push_back(static_cast<pid_t>(std::stoi(name)));
+    }
+    return found;
 }
 
 } // namespace velmora_test

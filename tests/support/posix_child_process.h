@@ -49,10 +49,24 @@ private:
     std::optional<int> status;
 };
 
-// The caller's environment without the variables named (each "NAME").
+// The caller's environment without the variables named (each "NAME"), and
+// only those variables of it.
 std::vector<std::string> EnvironmentWithout(const std::vector<std::string>& names);
+std::vector<std::string> EnvironmentOnly(const std::vector<std::string>& names);
+
+// What the sanitizer runs set for their programs (see cmake/VelmoraTesting.cmake).
+inline const std::vector<std::string> kSanitizerVariables{"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"};
 
 // True when `program` is an executable on the caller's PATH.
 bool OnPath(const std::string& program);
+
+// Runs a command to its end, for at most `timeout`; its exit code, or -1 when
+// a signal ended it or it was still running (and was killed).
+int RunToEnd(const std::vector<std::string>& words, const std::vector<std::string>& environment,
+             std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+
+// The processes running the program at `path`, by their executable; with a
+// display name, only those started for that display (never a person's own).
+std::vector<pid_t> ProcessesRunning(const std::string& path, const std::string& onDisplay = "");
 
 } // namespace velmora_test

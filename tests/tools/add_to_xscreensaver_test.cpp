@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/posix_child_process.h"
+#include "tests/support/posix_child_process.h"
 #include "tools/add-to-xscreensaver/add_command.h"
 #include "tools/add-to-xscreensaver/xscreensaver_list.h"
 

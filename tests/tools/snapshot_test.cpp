@@ -7,24 +7,17 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "render/png_image.h"
-#include "render/still_scene.h"
-#include "support/posix_child_process.h"
+#include "tests/render/still_scene.h"
+#include "tests/support/posix_child_process.h"
+#include "tests/support/posix_temporary_folder.h"
 #include "tools/snapshot/scene_snapshot.h"
 
 using velmora_render_test::Frame;
 using velmora_render_test::StillScene;
 
 namespace {
-
-std::vector<std::uint8_t> ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 struct Decoded {
     int width = 0;
@@ -35,10 +28,10 @@ struct Decoded {
 };
 
 // Decodes with libwebp's demuxer and animation decoder; empty on failure.
-Decoded Decode(const std::vector<std::uint8_t>& bytes)
+Decoded Decode(const std::string& bytes)
 {
     Decoded result;
-    const WebPData data{bytes.data(), bytes.size()};
+    const WebPData data{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
     WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, nullptr);
     if (decoder == nullptr) {
         return result;
@@ -71,15 +64,9 @@ Decoded Decode(const std::vector<std::uint8_t>& bytes)
 
 class SnapshotFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velmora-snapshot-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(directory); }
+    void SetUp() override { ASSERT_FALSE(folder.Path().empty()) << "cannot make a temporary folder"; }
 
-    std::string PathOf(const char* name) const { return (directory / name).string(); }
+    std::string PathOf(const char* name) const { return folder.PathOf(name); }
 
     static SnapshotOptions SmallRecording(const std::string& output)
     {
@@ -99,7 +86,7 @@ protected:
         return options;
     }
 
-    std::filesystem::path directory;
+    velmora_test::TemporaryFolder folder{"velmora-snapshot"};
 };
 
 } // namespace
@@ -160,8 +147,8 @@ TEST_F(SnapshotFile, RecordingGivesTheAskedFramesAndTheSameBytesForTheSameOption
                             }),
               "");
     EXPECT_EQ(reported, 5);
-    const std::vector<std::uint8_t> bytes = ReadBytes(PathOf("a.webp"));
-    EXPECT_EQ(bytes, ReadBytes(PathOf("b.webp")));
+    const std::string bytes = velmora_test::ReadFile(PathOf("a.webp"));
+    EXPECT_EQ(bytes, velmora_test::ReadFile(PathOf("b.webp")));
 
     const Decoded recording = Decode(bytes);
     EXPECT_EQ(recording.width, 160);
@@ -201,22 +188,23 @@ TEST_F(SnapshotFile, RunWithoutADisplayRecordsAPlayableClipAndSaysWhere)
 {
     const std::string clip = PathOf("build/velmora.webp");
     const char* path = std::getenv("PATH");
+    // Of the caller's environment only the sanitizer runs' options (the leak
+    // suppressions among them) go along, for the tool of a sanitizer build.
+    std::vector<std::string> environment = velmora_test::EnvironmentOnly(velmora_test::kSanitizerVariables);
+    environment.push_back(std::string("PATH=") + (path != nullptr ? path : "/usr/bin:/bin"));
     velmora_test::ChildProcess::Streams streams;
     streams.output = PathOf("said.txt");
     streams.errors = PathOf("complained.txt");
     velmora_test::ChildProcess run(
-        {std::string(VELMORA_SOURCE_DIR) + "/scripts/record-clip", VELMORA_SNAPSHOT_TOOL, clip},
-        {std::string("PATH=") + (path != nullptr ? path : "/usr/bin:/bin")}, streams);
+        {std::string(VELMORA_SOURCE_DIR) + "/scripts/record-clip", VELMORA_SNAPSHOT_TOOL, clip}, environment, streams);
     ASSERT_TRUE(run.Started());
     const std::optional<int> exit = run.WaitExit(std::chrono::minutes(4));
-    const std::vector<std::uint8_t> said = ReadBytes(streams.output);
-    const std::string saying(said.begin(), said.end());
-    const std::vector<std::uint8_t> complaint = ReadBytes(streams.errors);
-    ASSERT_EQ(exit, std::optional<int>(0)) << saying << std::string(complaint.begin(), complaint.end());
+    const std::string saying = velmora_test::ReadFile(streams.output);
+    ASSERT_EQ(exit, std::optional<int>(0)) << saying << velmora_test::ReadFile(streams.errors);
     EXPECT_NE(saying.find(clip), std::string::npos) << saying;
     EXPECT_NE(saying.find("velmora --window"), std::string::npos) << saying;
 
-    const Decoded recording = Decode(ReadBytes(clip));
+    const Decoded recording = Decode(velmora_test::ReadFile(clip));
     EXPECT_EQ(recording.width, 640);
     EXPECT_EQ(recording.height, 480);
     EXPECT_GT(recording.frames.size(), 30u);

@@ -67,11 +67,11 @@ int main(int argc, char** argv)
     SimOptions options;
     const std::string problem = ParseSimOptions(arguments, options);
     if (!problem.empty()) {
-        std::fprintf(stderr, "velmora-sim: %s\n\n%s", problem.c_str(), kSimUsage);
+        std::fprintf(stderr, "velmora-sim: %s\n\n%s", problem.c_str(), SimUsage().c_str());
         return 2;
     }
     if (options.help) {
-        if (std::fputs(kSimUsage, stdout) < 0 || std::fflush(stdout) != 0) {
+        if (std::fputs(SimUsage().c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
             std::fprintf(stderr, "velmora-sim: could not write the help to standard output\n");
             return kOutputLost;
         }

@@ -16,4 +16,4 @@ struct SimOptions {
 // Empty when the arguments are good; otherwise what is wrong, for the user.
 std::string ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& options);
 
-extern const char* const kSimUsage;
+std::string SimUsage();

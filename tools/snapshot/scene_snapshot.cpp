@@ -7,13 +7,13 @@
 #include <filesystem>
 #include <memory>
 
+#include "kernel/cycle.h"
 #include "kernel/failure.h"
 #include "kernel/universe.h"
 #include "render/local_time.h"
 #include "render/osmesa_draw_target.h"
 #include "render/png_image.h"
 #include "scene/drops_manager.h"
-#include "scene/random.h"
 #include "scene/scene_model.h"
 #include "tools/snapshot/webp_recording.h"
 
@@ -21,10 +21,10 @@ namespace {
 
 constexpr long kSecondsADay = 24 * 60 * 60;
 
-// The kernel's clock runs in 100 ns units; one cycle is 30 ms.
 FILETIME CycleTime(long cycle)
 {
-    const std::uint64_t ticks = 130000000000000000ull + static_cast<std::uint64_t>(cycle) * 300000ull;
+    const std::uint64_t ticks =
+        130000000000000000ull + static_cast<std::uint64_t>(cycle) * NS_Universe::kCycleTimeUnits;
     return FILETIME{static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
 }
 
@@ -53,8 +53,7 @@ std::string Render(const SnapshotOptions& options, const SnapshotProgress& progr
 {
     NS_OSMesaTarget::Offscreen target(options.width, options.height);
     target.Install();
-    SeedRandom(options.seeded ? options.seed : static_cast<std::uint32_t>(std::time(nullptr)));
-    DropsManager::spawnCountdown = 0;
+    PrepareFreshScene(options.seeded ? options.seed : static_cast<std::uint32_t>(std::time(nullptr)));
 
     const NS_LocalTime::Reading start =
         options.timeFixed ? NS_LocalTime::Reading{options.hours, options.minutes, 0} : NS_LocalTime::SystemLocalTime();

@@ -1,28 +1,37 @@
 #include "tools/snapshot/snapshot_options.h"
 
 #include <cctype>
-#include <cstdlib>
+
+#include "host/command_line.h"
+#include "render/osmesa_draw_target.h"
 
 namespace {
 
-constexpr int kLargestSide = 4096;
+using NS_CommandLine::Option;
+using NS_OSMesaTarget::kLargestSide;
+
 constexpr long kMostCycles = 10000000;
 constexpr long kMostFrames = 100000;
 constexpr long kMostEvery = 1000;
+constexpr long kLargestSeed = 999999999;
+
+// What the table's entries fill: the options, and whether the output was named,
+// which decides the default name of a recording.
+struct Parsing {
+    SnapshotOptions& options;
+    bool outputGiven = false;
+};
 
 // A decimal number of digits only (no sign, no spaces) within [low, high].
 bool ParseNumber(const std::string& text, long low, long high, long& value)
 {
-    if (text.empty() || text.size() > 9) {
+    std::uint64_t number = 0;
+    if (!NS_CommandLine::ParseUnsigned(text, static_cast<std::uint64_t>(low), static_cast<std::uint64_t>(high),
+                                       number)) {
         return false;
     }
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) {
-            return false;
-        }
-    }
-    value = std::strtol(text.c_str(), nullptr, 10);
-    return value >= low && value <= high;
+    value = static_cast<long>(number);
+    return true;
 }
 
 bool SplitAt(const std::string& text, char separator, std::string& left, std::string& right)
@@ -59,83 +68,102 @@ bool FormatOf(const std::string& path, PictureFormat& format)
     return false;
 }
 
-} // namespace
-
-std::string ParseSnapshotOptions(const std::vector<std::string>& arguments, SnapshotOptions& options)
+std::string SetSize(Parsing& parsing, const std::string& value)
 {
-    bool outputGiven = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "-h" || argument == "--help") {
-            options.help = true;
-            continue;
-        }
-        const bool takesValue = argument == "--size" || argument == "--seed" || argument == "--cycles" ||
-                                argument == "--time" || argument == "--frames" || argument == "--every" ||
-                                argument == "--output" || argument == "-o";
-        if (!takesValue) {
-            if (!argument.empty() && argument[0] == '-') {
-                return "unknown option " + argument;
-            }
-            options.output = argument;
-            outputGiven = true;
-            continue;
-        }
-        if (i + 1 >= arguments.size()) {
-            return argument + " needs a value";
-        }
-        const std::string& value = arguments[++i];
-        if (argument == "--size") {
-            std::string w;
-            std::string h;
-            long width = 0;
-            long height = 0;
-            if (!SplitAt(value, 'x', w, h) || !ParseNumber(w, 1, kLargestSide, width) ||
-                !ParseNumber(h, 1, kLargestSide, height)) {
-                return "bad size '" + value + "': give WIDTHxHEIGHT, each 1 to " + std::to_string(kLargestSide);
-            }
-            options.width = static_cast<int>(width);
-            options.height = static_cast<int>(height);
-        } else if (argument == "--seed") {
-            long seed = 0;
-            if (!ParseNumber(value, 0, 999999999, seed)) {
-                return "bad seed '" + value + "': give a number from 0 to 999999999";
-            }
-            options.seeded = true;
-            options.seed = static_cast<std::uint32_t>(seed);
-        } else if (argument == "--cycles") {
-            if (!ParseNumber(value, 1, kMostCycles, options.cycles)) {
-                return "bad cycle count '" + value + "': give a number from 1 to " + std::to_string(kMostCycles);
-            }
-        } else if (argument == "--frames") {
-            if (!ParseNumber(value, 1, kMostFrames, options.frames)) {
-                return "bad frame count '" + value + "': give a number from 1 to " + std::to_string(kMostFrames);
-            }
-        } else if (argument == "--every") {
-            if (!ParseNumber(value, 1, kMostEvery, options.every)) {
-                return "bad cycle step '" + value + "': give a number from 1 to " + std::to_string(kMostEvery);
-            }
-        } else if (argument == "--time") {
-            std::string h;
-            std::string m;
-            long hours = 0;
-            long minutes = 0;
-            if (!SplitAt(value, ':', h, m) || h.size() > 2 || m.size() != 2 || !ParseNumber(h, 0, 23, hours) ||
-                !ParseNumber(m, 0, 59, minutes)) {
-                return "bad time '" + value + "': give HH:MM, from 00:00 to 23:59";
-            }
-            options.timeFixed = true;
-            options.hours = static_cast<int>(hours);
-            options.minutes = static_cast<int>(minutes);
-        } else {
-            if (value.empty()) {
-                return "the output path is empty";
-            }
-            options.output = value;
-            outputGiven = true;
-        }
+    std::string w;
+    std::string h;
+    long width = 0;
+    long height = 0;
+    if (!SplitAt(value, 'x', w, h) || !ParseNumber(w, 1, kLargestSide, width) ||
+        !ParseNumber(h, 1, kLargestSide, height)) {
+        return "bad size '" + value + "': give WIDTHxHEIGHT, each 1 to " + std::to_string(kLargestSide);
     }
-    if (!outputGiven && options.frames > 1) {
+    parsing.options.width = static_cast<int>(width);
+    parsing.options.height = static_cast<int>(height);
+    return {};
+}
+
+std::string SetSeed(Parsing& parsing, const std::string& value)
+{
+    long seed = 0;
+    if (!ParseNumber(value, 0, kLargestSeed, seed)) {
+        return "bad seed '" + value + "': give a number from 0 to " + std::to_string(kLargestSeed);
+    }
+    parsing.options.seeded = true;
+    parsing.options.seed = static_cast<std::uint32_t>(seed);
+    return {};
+}
+
+// A count of 1 to `most`, or what is wrong with it, for a count called `what`.
+std::string ReadCount(const std::string& value, long most, const char* what, long& count)
+{
+    if (!ParseNumber(value, 1, most, count)) {
+        return std::string("bad ") + what + " '" + value + "': give a number from 1 to " + std::to_string(most);
+    }
+    return {};
+}
+
+std::string SetTime(Parsing& parsing, const std::string& value)
+{
+    std::string h;
+    std::string m;
+    long hours = 0;
+    long minutes = 0;
+    if (!SplitAt(value, ':', h, m) || h.size() > 2 || m.size() != 2 || !ParseNumber(h, 0, 23, hours) ||
+        !ParseNumber(m, 0, 59, minutes)) {
+        return "bad time '" + value + "': give HH:MM, from 00:00 to 23:59";
+    }
+    parsing.options.timeFixed = true;
+    parsing.options.hours = static_cast<int>(hours);
+    parsing.options.minutes = static_cast<int>(minutes);
+    return {};
+}
+
+std::string SetOutput(Parsing& parsing, const std::string& value)
+{
+    if (value.empty()) {
+        return "the output path is empty";
+    }
+    parsing.options.output = value;
+    parsing.outputGiven = true;
+    return {};
+}
+
+const Option<Parsing> kOptions[] = {
+    {"size", nullptr, "WxH", "a value", "picture size in pixels (default 1024x768; the scene is 4:3 and stretches)",
+     SetSize},
+    {"seed", nullptr, "N", "a value", "seed of the scene's random source (default: the clock, like the saver)",
+     SetSeed},
+    {"cycles", nullptr, "N", "a value", "simulation cycles of 30 ms to run up to the first picture (default 200)",
+     [](Parsing& p, const std::string& value) {
+         return ReadCount(value, kMostCycles, "cycle count", p.options.cycles);
+     }},
+    {"time", nullptr, "HH:MM", "a value",
+     "the time the clock shows at the first picture (default: the local time);\n"
+     "in a recording it advances with the cycles",
+     SetTime},
+    {"frames", nullptr, "N", "a value", "record N frames (1 to 100000; more than one needs a .webp file)",
+     [](Parsing& p, const std::string& value) {
+         return ReadCount(value, kMostFrames, "frame count", p.options.frames);
+     }},
+    {"every", nullptr, "K", "a value", "keep one cycle in K: each frame lasts K x 30 ms (default 1)",
+     [](Parsing& p, const std::string& value) { return ReadCount(value, kMostEvery, "cycle step", p.options.every); }},
+    {"output", "o", "FILE", "a value",
+     "where to write: .png or .webp (default velmora.png, or velmora.webp\n"
+     "for a recording); -o FILE, or FILE alone, does the same",
+     SetOutput},
+    {"help", "h", nullptr, nullptr, "show this text",
+     [](Parsing& p, const std::string&) {
+         p.options.help = true;
+         return std::string();
+     }},
+};
+
+// What the options say together: the format from the name, and one picture to a PNG.
+std::string Checked(Parsing& parsing)
+{
+    SnapshotOptions& options = parsing.options;
+    if (!parsing.outputGiven && options.frames > 1) {
         options.output = "velmora.webp";
     }
     if (!FormatOf(options.output, options.format)) {
@@ -148,21 +176,45 @@ std::string ParseSnapshotOptions(const std::vector<std::string>& arguments, Snap
     return {};
 }
 
+} // namespace
+
+std::string ParseSnapshotOptions(const std::vector<std::string>& arguments, SnapshotOptions& options)
+{
+    Parsing parsing{options};
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const Option<Parsing>* option = NS_CommandLine::Spelled(kOptions, argument);
+        if (option == nullptr) {
+            if (!argument.empty() && argument[0] == '-') {
+                return "unknown option " + argument;
+            }
+            // A bare name is the output, unchecked until its format is read.
+            options.output = argument;
+            parsing.outputGiven = true;
+            continue;
+        }
+        if (option->value == nullptr) {
+            option->set(parsing, std::string());
+            continue;
+        }
+        if (i + 1 >= arguments.size()) {
+            return argument + " needs " + option->needs;
+        }
+        const std::string problem = option->set(parsing, arguments[++i]);
+        if (!problem.empty()) {
+            return problem;
+        }
+    }
+    return Checked(parsing);
+}
+
 std::string SnapshotUsage()
 {
     return "usage: velmora-snapshot [--size WxH] [--seed N] [--cycles N] [--time HH:MM]\n"
            "                        [--frames N [--every K]] [[-o|--output] FILE.png|FILE.webp]\n"
            "Renders the rain scene offscreen (OSMesa) and writes the frame of the last cycle as a\n"
-           "picture, or a recording of the cycles that follow as a looping animated WebP.\n"
-           "  --size WxH     picture size in pixels (default 1024x768; the scene is 4:3 and stretches)\n"
-           "  --seed N       seed of the scene's random source (default: the clock, like the saver)\n"
-           "  --cycles N     simulation cycles of 30 ms to run up to the first picture (default 200)\n"
-           "  --time HH:MM   the time the clock shows at the first picture (default: the local time);\n"
-           "                 in a recording it advances with the cycles\n"
-           "  --frames N     record N frames (1 to 100000; more than one needs a .webp file)\n"
-           "  --every K      keep one cycle in K: each frame lasts K x 30 ms (default 1)\n"
-           "  FILE           where to write: .png or .webp (default velmora.png, or velmora.webp\n"
-           "                 for a recording)\n"
+           "picture, or a recording of the cycles that follow as a looping animated WebP.\n" +
+           NS_CommandLine::UsageLines(kOptions, 17) +
            "A recording shows its progress when standard error is a terminal.\n"
            "Exit status: 0 written; 1 the file could not be drawn or written; 2 a bad command line.\n";
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "kernel/cycle.h"
+
 enum class PictureFormat {
     Png,  // one still picture
     WebP, // a still picture or, with more than one frame, a looping animation
@@ -27,7 +29,7 @@ struct SnapshotOptions {
 };
 
 // One cycle of the scene, in milliseconds: a recording's frames last `every` of them.
-constexpr long kCycleMilliseconds = 30;
+constexpr long kCycleMilliseconds = NS_Universe::kCycleMilliseconds;
 
 // Fills options from the arguments after the program's name. Returns an
 // empty string when they make sense, else a message naming the bad one.

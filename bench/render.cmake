@@ -1,7 +1,0 @@
-# The cost of a rendered cycle offscreen (OSMesa on llvmpipe), through the
-# kernel and as a bare replay of the same OpenGL calls, and start-up to the
-# first frame. Native only, like the offscreen target.
-if(TARGET velmora_target_osmesa)
-  velmora_benchmark(render_bench render_bench.cpp)
-  target_link_libraries(render_bench PRIVATE velmora_engine velmora_target_osmesa)
-endif()

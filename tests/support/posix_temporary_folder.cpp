@@ -1,0 +1,43 @@
+#include "tests/support/posix_temporary_folder.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace velmora_test {
+
+TemporaryFolder::TemporaryFolder(const std::string& prefix, const std::string& parent)
+{
+    std::error_code error;
+    const std::filesystem::path in =
+        parent.empty() ? std::filesystem::temp_directory_path(error) : std::filesystem::path(parent);
+    std::string pattern = (in / (prefix + "-XXXXXX")).string();
+    if (!error && mkdtemp(pattern.data()) != nullptr)
+        path = pattern;
+}
+
+TemporaryFolder::~TemporaryFolder()
+{
+    if (path.empty())
+        return;
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string FirstLine(const std::string& path)
+{
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    return line;
+}
+
+} // namespace velmora_test
