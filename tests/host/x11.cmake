@@ -50,3 +50,28 @@ if(NOT WIN32 AND TARGET velmora AND TARGET X11::Xtst)
     VELMORA_SWAP_COUNTER_LIBRARY="$<TARGET_FILE:x11_swap_counter>")
   add_dependencies(x11_measure x11_swap_counter velmora)
 endif()
+
+# The installed hack driven by the real screen savers (XScreenSaver, MATE's,
+# XScreenSaver over two monitors of a nested Xephyr): each test installs this
+# build into a staging folder of its own (`cmake --install`) and runs the
+# savers from there as an unprivileged user. Not under the sanitizers, whose
+# programs the savers would run without their options.
+if(NOT WIN32 AND TARGET velmora AND NOT VELMORA_SANITIZE)
+  add_executable(x11_desktop_savers_tests ${CMAKE_CURRENT_LIST_DIR}/x11_desktop_savers_test.cpp
+                 ${CMAKE_SOURCE_DIR}/tests/support/installed_user_session.cpp
+                 ${CMAKE_SOURCE_DIR}/tests/support/posix_child_process.cpp
+                 ${CMAKE_SOURCE_DIR}/tests/support/x11_capture.cpp
+                 ${CMAKE_SOURCE_DIR}/tests/support/x11_private_display.cpp)
+  target_link_libraries(x11_desktop_savers_tests PRIVATE X11::X11 GTest::gtest GTest::gtest_main velmora_options)
+  target_include_directories(x11_desktop_savers_tests PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_definitions(x11_desktop_savers_tests PRIVATE VELMORA_CMAKE="${CMAKE_COMMAND}"
+                             VELMORA_BUILD_DIR="${CMAKE_BINARY_DIR}")
+  # The command that adds the saver to a user's XScreenSaver list, by its
+  # installed name; without it the tests write its entry by hand.
+  if(TARGET velmora-add-to-xscreensaver)
+    target_compile_definitions(x11_desktop_savers_tests PRIVATE VELMORA_ADD_COMMAND="velmora-add-to-xscreensaver")
+    add_dependencies(x11_desktop_savers_tests velmora-add-to-xscreensaver)
+  endif()
+  add_dependencies(x11_desktop_savers_tests velmora)
+  velmora_discover_tests(x11_desktop_savers_tests LABELS host display PROPERTIES TIMEOUT 400)
+endif()
