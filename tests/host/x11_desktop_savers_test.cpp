@@ -141,10 +141,7 @@ protected:
     {
         std::vector<DisplayProcess> hacks;
         for (const auto deadline = Clock::now() + kStartTimeout; Clock::now() < deadline;) {
-            hacks.clear();
-            for (const DisplayProcess& process : ProcessesOnDisplay(displayName))
-                if (process.Runs(session->Staged(kHack)))
-                    hacks.push_back(process);
+            hacks = HacksNow();
             if (hacks.size() >= count)
                 break;
             std::this_thread::sleep_for(milliseconds(100));
@@ -152,15 +149,7 @@ protected:
         return hacks;
     }
 
-    void WaitUntilNoHack()
-    {
-        for (const auto deadline = Clock::now() + kCommandTimeout; Clock::now() < deadline;) {
-            if (WaitForHacksNow().empty())
-                return;
-            std::this_thread::sleep_for(milliseconds(100));
-        }
-    }
-    std::vector<DisplayProcess> WaitForHacksNow()
+    std::vector<DisplayProcess> HacksNow()
     {
         std::vector<DisplayProcess> hacks;
         for (const DisplayProcess& process : ProcessesOnDisplay(displayName))
@@ -263,8 +252,9 @@ TEST_F(InstalledSaver, XScreenSaverRunsTheHackTheCommandAddedFromAnEmptyHome)
     ASSERT_NO_FATAL_FAILURE(StartXScreenSaverAndActivate());
     ASSERT_NO_FATAL_FAILURE(ExpectOneHackOnTheFullScreenWindow());
     EXPECT_EQ(0, Run({"xscreensaver-command", "-deactivate"})) << Log("command.log");
-    WaitUntilNoHack();
-    EXPECT_TRUE(WaitForHacksNow().empty()) << "the hack still runs after the daemon unblanked";
+    for (const auto deadline = Clock::now() + kCommandTimeout; !HacksNow().empty() && Clock::now() < deadline;)
+        std::this_thread::sleep_for(milliseconds(100));
+    EXPECT_TRUE(HacksNow().empty()) << "the hack still runs after the daemon unblanked";
 }
 
 #ifdef VELMORA_ADD_COMMAND
@@ -320,9 +310,12 @@ TEST_F(InstalledSaver, XScreenSaverSettingsPreviewTheHack)
 
     const std::vector<DisplayProcess> hacks = WaitForHacks(1);
     ASSERT_EQ(1u, hacks.size()) << "the settings do not preview " << kHack << Log("settings.log");
-    RecordProperty("preview_command", Joined(hacks[0].arguments));
+    // 6.06 passes its preview window by id after the root-window option.
+    const std::vector<std::string>& words = hacks[0].arguments;
+    ASSERT_EQ(4u, words.size()) << Joined(words);
+    EXPECT_EQ("velmora --root --window-id", Joined({words[0], words[1], words[2]}));
     const Window window = WindowOf(hacks[0]);
-    ASSERT_NE(None, window) << Joined(hacks[0].arguments);
+    ASSERT_NE(None, window) << Joined(words);
     const XWindowAttributes attributes = Attributes(window);
     EXPECT_LT(attributes.width, WidthOfScreen(DefaultScreenOfDisplay(display)));
     std::string why;
@@ -403,14 +396,20 @@ TEST_F(InstalledSaver, MatePreferencesPreviewFollowsEverySizeOfItsWindow)
         return ::testing::AssertionFailure() << why;
     };
 
-    // The size MATE settles on after the first 1x1.
+    // The size MATE settles on after the first 1x1: the same for a second.
     Geometry size = GeometryOf(window);
-    for (const auto deadline = Clock::now() + kStartTimeout; size.width <= 1 && Clock::now() < deadline;) {
+    for (auto deadline = Clock::now() + kStartTimeout, steadySince = Clock::now(); Clock::now() < deadline;) {
         std::this_thread::sleep_for(milliseconds(100));
-        size = GeometryOf(window);
+        const Geometry now = GeometryOf(window);
+        if (!(now == size) || now.width <= 1)
+            steadySince = Clock::now();
+        size = now;
+        if (Clock::now() - steadySince >= milliseconds(1000))
+            break;
     }
     ASSERT_GT(size.width, 1) << "the preview window stays at 1x1";
     EXPECT_TRUE(followsSize(size));
+    std::string sizes = std::to_string(size.width) + "x" + std::to_string(size.height);
 
     // Larger and smaller dialogs give the preview other sizes.
     Window top = window;
@@ -435,7 +434,9 @@ TEST_F(InstalledSaver, MatePreferencesPreviewFollowsEverySizeOfItsWindow)
         EXPECT_FALSE(resized == size) << "the preview did not change size with the dialog";
         size = resized;
         EXPECT_TRUE(followsSize(size));
+        sizes += " " + std::to_string(size.width) + "x" + std::to_string(size.height);
     }
+    RecordProperty("preview_sizes", sizes);
 }
 
 // XScreenSaver on a nested X server with two monitors of different sizes (two
