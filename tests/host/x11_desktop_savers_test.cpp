@@ -310,10 +310,12 @@ TEST_F(InstalledSaver, XScreenSaverSettingsPreviewTheHack)
 
     const std::vector<DisplayProcess> hacks = WaitForHacks(1);
     ASSERT_EQ(1u, hacks.size()) << "the settings do not preview " << kHack << Log("settings.log");
-    // 6.06 passes its preview window by id after the root-window option.
+    // 6.06 builds the preview's command from the installed description (its
+    // -root, not the list's --root) and adds its window by id; without the
+    // description it would run the list's words.
     const std::vector<std::string>& words = hacks[0].arguments;
     ASSERT_EQ(4u, words.size()) << Joined(words);
-    EXPECT_EQ("velmora --root --window-id", Joined({words[0], words[1], words[2]}));
+    EXPECT_EQ("velmora -root --window-id", Joined({words[0], words[1], words[2]}));
     const Window window = WindowOf(hacks[0]);
     ASSERT_NE(None, window) << Joined(words);
     const XWindowAttributes attributes = Attributes(window);

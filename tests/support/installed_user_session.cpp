@@ -52,19 +52,23 @@ InstalledUserSession::InstalledUserSession(const std::string& cmake, const std::
         return;
     }
 
-    // The hack folder as the user's programs see it: the system's hacks and
-    // helpers (through a second view of the real folder), and over them the
-    // staged ones.
+    // The system folders the savers read hacks and descriptions from, as the
+    // user's programs see them: the system's files (through a second view of
+    // the real folder), and over them the staged ones.
     std::error_code error;
-    fs::create_directories(work + "/system-hacks", error);
-    fs::create_directories(work + "/hacks", error);
-    for (const auto& entry : fs::directory_iterator(kHackDir, error))
-        fs::create_symlink(work + "/system-hacks/" + entry.path().filename().string(),
-                           work + "/hacks/" + entry.path().filename().string(), error);
-    for (const auto& entry : fs::directory_iterator(stage + kHackDir, error)) {
-        const fs::path link = work + "/hacks/" + entry.path().filename().string();
-        fs::remove(link, error);
-        fs::create_symlink(entry.path(), link, error);
+    for (std::size_t i = 0; i < kOverlaidDirs.size(); ++i) {
+        const std::string system = work + "/system-" + std::to_string(i);
+        const std::string merged = work + "/merged-" + std::to_string(i);
+        fs::create_directories(system, error);
+        fs::create_directories(merged, error);
+        for (const auto& entry : fs::directory_iterator(kOverlaidDirs[i], error))
+            fs::create_symlink(system + "/" + entry.path().filename().string(),
+                               merged + "/" + entry.path().filename().string(), error);
+        for (const auto& entry : fs::directory_iterator(stage + kOverlaidDirs[i], error)) {
+            const fs::path link = merged + "/" + entry.path().filename().string();
+            fs::remove(link, error);
+            fs::create_symlink(entry.path(), link, error);
+        }
     }
 
     fs::create_directories(home + "/.config", error);
@@ -88,9 +92,10 @@ InstalledUserSession::~InstalledUserSession()
 
 std::vector<std::string> InstalledUserSession::AsUser(const std::vector<std::string>& words) const
 {
-    // Two bind mounts in a mount namespace of the command's own: the real hack
-    // folder to a second place, then the merged folder over it.
-    const std::string mounts = "mount --bind \"$1\" \"$2\" && mount --bind \"$3\" \"$1\" && shift 3 && exec \"$@\"";
+    // Two bind mounts per folder in a mount namespace of the command's own:
+    // the real folder to a second place, then the merged one over it.
+    const std::string mounts = "while [ \"$1\" != -- ]; do mount --bind \"$1\" \"$2\" && mount --bind \"$3\" \"$1\" || "
+                               "exit 125; shift 3; done; shift; exec \"$@\"";
     std::vector<std::string> command;
     std::vector<std::string> drop;
     if (geteuid() == 0) {
@@ -104,7 +109,11 @@ std::vector<std::string> InstalledUserSession::AsUser(const std::vector<std::str
         drop = {"unshare", "--user", "--map-user=" + std::to_string(user), "--map-group=" + std::to_string(group),
                 "--"};
     }
-    command.insert(command.end(), {"/bin/sh", "-c", mounts, "sh", kHackDir, work + "/system-hacks", work + "/hacks"});
+    command.insert(command.end(), {"/bin/sh", "-c", mounts, "sh"});
+    for (std::size_t i = 0; i < kOverlaidDirs.size(); ++i)
+        command.insert(command.end(), {kOverlaidDirs[i], work + "/system-" + std::to_string(i),
+                                       work + "/merged-" + std::to_string(i)});
+    command.push_back("--");
     command.insert(command.end(), drop.begin(), drop.end());
     command.insert(command.end(), words.begin(), words.end());
     return command;

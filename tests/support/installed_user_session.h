@@ -2,7 +2,8 @@
 // installed (cmake --install, prefix /usr) into a staging folder of the test's
 // own, and every command started as an unprivileged user (nobody, when the
 // test runs as root) with a fresh home, in a private mount namespace where the
-// staged hacks sit in /usr/libexec/xscreensaver beside the system's. So the
+// staged hacks sit in /usr/libexec/xscreensaver beside the system's, and the
+// staged descriptions in /usr/share/xscreensaver/config. So the
 // savers find the hack, its description and its desktop entry exactly where
 // the package puts them, and nothing is installed into the machine.
 #pragma once
@@ -39,8 +40,10 @@ public:
     bool WriteHomeFile(const std::string& name, const std::string& text) const;
     std::string ReadHomeFile(const std::string& name) const;
 
-    // The system's hack folder, where the staged hacks appear.
+    // The system's hack folder, where the staged hacks appear, and the
+    // folder of XScreenSaver's descriptions, which its settings read.
     static constexpr const char* kHackDir = "/usr/libexec/xscreensaver";
+    static inline const std::vector<std::string> kOverlaidDirs{kHackDir, "/usr/share/xscreensaver/config"};
 
 private:
     std::string work;
