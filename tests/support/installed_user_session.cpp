@@ -61,9 +61,12 @@ InstalledUserSession::InstalledUserSession(const std::string& cmake, const std::
         const std::string merged = work + "/merged-" + std::to_string(i);
         fs::create_directories(system, error);
         fs::create_directories(merged, error);
+        // A copy of the package installed on the machine must not stand in
+        // for the staged files.
         for (const auto& entry : fs::directory_iterator(kOverlaidDirs[i], error))
-            fs::create_symlink(system + "/" + entry.path().filename().string(),
-                               merged + "/" + entry.path().filename().string(), error);
+            if (entry.path().filename().string().rfind("velmora", 0) != 0)
+                fs::create_symlink(system + "/" + entry.path().filename().string(),
+                                   merged + "/" + entry.path().filename().string(), error);
         for (const auto& entry : fs::directory_iterator(stage + kOverlaidDirs[i], error)) {
             const fs::path link = merged + "/" + entry.path().filename().string();
             fs::remove(link, error);
@@ -126,7 +129,7 @@ std::vector<std::string> InstalledUserSession::Environment(const std::string& di
             "LOGNAME=nobody",
             "DISPLAY=" + display,
             "PATH=" + stage + "/usr/bin:/usr/local/bin:/usr/bin:/bin",
-            "XDG_DATA_DIRS=" + stage + "/usr/share:/usr/local/share:/usr/share",
+            "XDG_DATA_DIRS=/usr/local/share:/usr/share",
             "XDG_CONFIG_HOME=" + home + "/.config",
             "XDG_CACHE_HOME=" + home + "/.cache",
             "XDG_RUNTIME_DIR=" + home + "/runtime",

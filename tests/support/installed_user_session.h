@@ -2,10 +2,11 @@
 // installed (cmake --install, prefix /usr) into a staging folder of the test's
 // own, and every command started as an unprivileged user (nobody, when the
 // test runs as root) with a fresh home, in a private mount namespace where the
-// staged hacks sit in /usr/libexec/xscreensaver beside the system's, and the
-// staged descriptions in /usr/share/xscreensaver/config. So the
-// savers find the hack, its description and its desktop entry exactly where
-// the package puts them, and nothing is installed into the machine.
+// staged hacks, descriptions and desktop entries sit in the system's folders
+// beside the system's own (a copy of the package installed on the machine is
+// hidden). So the savers find the hack, its description and its desktop entry
+// exactly where the package puts them, and nothing is installed into the
+// machine.
 #pragma once
 
 #include <sys/types.h>
@@ -32,18 +33,20 @@ public:
 
     // `words` as the user runs them, with the staged layout in place.
     std::vector<std::string> AsUser(const std::vector<std::string>& words) const;
-    // HOME, the display, and PATH and XDG_DATA_DIRS as the system has them
-    // with the staged layout first; nothing else of the caller's.
+    // HOME, the display, XDG_DATA_DIRS as the system has it, PATH with the
+    // staged programs first; nothing else of the caller's.
     std::vector<std::string> Environment(const std::string& display) const;
 
     // A file in the home, written or read as its owner would.
     bool WriteHomeFile(const std::string& name, const std::string& text) const;
     std::string ReadHomeFile(const std::string& name) const;
 
-    // The system's hack folder, where the staged hacks appear, and the
-    // folder of XScreenSaver's descriptions, which its settings read.
+    // The system's folders where the staged files appear: the hacks, the
+    // descriptions XScreenSaver's settings read, the desktop entries MATE's
+    // and Xfce's savers read.
     static constexpr const char* kHackDir = "/usr/libexec/xscreensaver";
-    static inline const std::vector<std::string> kOverlaidDirs{kHackDir, "/usr/share/xscreensaver/config"};
+    static inline const std::vector<std::string> kOverlaidDirs{kHackDir, "/usr/share/xscreensaver/config",
+                                                               "/usr/share/applications/screensavers"};
 
 private:
     std::string work;
