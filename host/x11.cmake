@@ -33,3 +33,16 @@ set(VELMORA_HACK_DIR ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver CACHE STRING
     "Where the hack goes; Debian's XScreenSaver runs its hacks from /usr/libexec/xscreensaver")
 install(TARGETS velmora RUNTIME DESTINATION ${VELMORA_HACK_DIR})
 install(FILES x11_velmora.xml DESTINATION ${VELMORA_XSCREENSAVER_CONFIG_DIR} RENAME velmora.xml)
+
+# The desktop entry by which MATE's and Xfce's screen savers find the hack.
+# It names the hack by its full path, so it is written when installing, from
+# the prefix in effect then (`cmake --install --prefix`, DESTDIR and CPack's
+# /usr all give the path the hack really lands at). Those savers list only
+# entries shown in their desktop (OnlyShowIn), and run only hacks in the
+# folders they know, /usr/libexec/xscreensaver among them.
+set(VELMORA_SCREENSAVERS_DIR ${CMAKE_INSTALL_DATADIR}/applications/screensavers CACHE STRING
+    "Where the desktop entry goes; MATE's and Xfce's screen savers read /usr/share/applications/screensavers")
+install(CODE "set(VELMORA_HACK_DIR [[${VELMORA_HACK_DIR}]])
+set(VELMORA_SCREENSAVERS_DIR [[${VELMORA_SCREENSAVERS_DIR}]])
+set(VELMORA_DESKTOP_TEMPLATE [[${CMAKE_CURRENT_LIST_DIR}/x11_velmora.desktop.in]])")
+install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/x11_install_desktop_entry.cmake)

@@ -45,3 +45,25 @@ if(TARGET velmora)
     VELMORA_SWAP_COUNTER_LIBRARY="$<TARGET_FILE:x11_swap_counter>")
   add_dependencies(x11_measure x11_swap_counter velmora)
 endif()
+
+# The installed hack driven by the real screen savers (XScreenSaver, MATE's,
+# XScreenSaver over two monitors of a nested Xephyr): each test installs this
+# build into a staging folder of its own (`cmake --install`) and runs the
+# savers from there as an unprivileged user. Not under the sanitizers, whose
+# programs the savers would run without their options.
+if(TARGET velmora AND NOT VELMORA_SANITIZE)
+  add_executable(velmora_x11_desktop_savers_tests x11_desktop_savers_test.cpp)
+  target_link_libraries(velmora_x11_desktop_savers_tests PRIVATE velmora_test_installed_session velmora_test_x11
+                        GTest::gtest GTest::gtest_main velmora_options)
+  target_compile_definitions(velmora_x11_desktop_savers_tests PRIVATE VELMORA_CMAKE="${CMAKE_COMMAND}"
+                             VELMORA_BUILD_DIR="${CMAKE_BINARY_DIR}")
+  # The command that adds the saver to a user's XScreenSaver list, by its
+  # installed name; without it the tests write its entry by hand.
+  if(TARGET velmora_add_to_xscreensaver)
+    target_compile_definitions(velmora_x11_desktop_savers_tests PRIVATE
+                               VELMORA_ADD_COMMAND="velmora-add-to-xscreensaver")
+    add_dependencies(velmora_x11_desktop_savers_tests velmora_add_to_xscreensaver)
+  endif()
+  add_dependencies(velmora_x11_desktop_savers_tests velmora)
+  velmora_discover_tests(velmora_x11_desktop_savers_tests LABELS host display PROPERTIES TIMEOUT 400)
+endif()

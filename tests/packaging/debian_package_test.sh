@@ -38,7 +38,7 @@ build)
 
 lintian)
   deb=$(the_deb)
-  lintian --fail-on error "$deb" >&2 || fail "lintian reports errors"
+  lintian --fail-on error,warning "$deb" >&2 || fail "lintian reports errors or warnings"
   ;;
 
 files)
@@ -49,6 +49,7 @@ files)
     usr/bin/velmora-sim
     usr/bin/velmora-add-to-xscreensaver
     usr/share/xscreensaver/config/velmora.xml
+    usr/share/applications/screensavers/velmora.desktop
     usr/share/man/man6/velmora.6.gz
     usr/share/man/man1/velmora-snapshot.1.gz
     usr/share/man/man1/velmora-sim.1.gz
@@ -77,6 +78,12 @@ files)
     fail "velmora.xml does not name the program velmora"
   grep -q 'arg-set="-fps"' "$root/usr/share/xscreensaver/config/velmora.xml" ||
     fail "velmora.xml offers no frame rate"
+  # MATE's and Xfce's savers run what the desktop entry names: the installed
+  # hack, by the path they know, on its root window.
+  entry="$root/usr/share/applications/screensavers/velmora.desktop"
+  desktop-file-validate "$entry" >&2 || fail "desktop-file-validate rejects /usr/share/applications/screensavers/velmora.desktop"
+  grep -qx 'Exec=/usr/libexec/xscreensaver/velmora --root' "$entry" || fail "the desktop entry does not run the installed hack with --root"
+  grep -qx 'TryExec=/usr/libexec/xscreensaver/velmora' "$entry" || fail "the desktop entry's TryExec is not the installed hack"
   grep -q '^Recommends: xscreensaver$' "$work/control" || fail "the package does not recommend xscreensaver"
   # Computed by dpkg-shlibdeps; OpenGL comes as libgl1 or as GLVND's libglx0.
   for library in libc6 libx11-6 libosmesa6 libpng16-16 'libglx0\|libgl1'; do

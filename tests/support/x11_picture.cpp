@@ -2,13 +2,25 @@
 
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <set>
+#include <string>
+#include <thread>
 
 namespace velmora_test {
 
 std::size_t Picture::DistinctColours() const
 {
     return std::set<std::uint32_t>(pixels.begin(), pixels.end()).size();
+}
+
+std::size_t Picture::DistinctColours(int x, int y, int w, int h) const
+{
+    std::set<std::uint32_t> colours;
+    for (int row = std::max(0, y); row < std::min(height, y + h); ++row)
+        for (int column = std::max(0, x); column < std::min(width, x + w); ++column)
+            colours.insert(pixels[static_cast<std::size_t>(row) * width + column]);
+    return colours.size();
 }
 
 std::size_t Picture::DifferingPixels(const Picture& other) const
@@ -23,7 +35,7 @@ Picture Capture(Display* display, Window window)
 {
     Picture picture;
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes))
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable)
         return picture;
     XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
     if (image == nullptr)
@@ -36,6 +48,28 @@ Picture Capture(Display* display, Window window)
             picture.pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF));
     XDestroyImage(image);
     return picture;
+}
+
+bool WaitForAnimation(Display* display, Window window, std::chrono::milliseconds timeout, std::string* why)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    Picture first;
+    while (std::chrono::steady_clock::now() < deadline) {
+        Picture now = Capture(display, window);
+        if (now.DistinctColours() < kSceneColours) {
+            first = Picture{};
+        } else if (first.pixels.empty()) {
+            first = std::move(now);
+        } else if (now.width == first.width && now.height == first.height && now.DifferingPixels(first) > 0) {
+            return true;
+        }
+        if (why != nullptr)
+            *why = "the window shows " + std::to_string(now.DistinctColours()) + " colours at " +
+                   std::to_string(now.width) + "x" + std::to_string(now.height) +
+                   (first.pixels.empty() ? ", not the scene" : ", the same picture each time");
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    return false;
 }
 
 } // namespace velmora_test

@@ -15,22 +15,38 @@ PrivateDisplay::PrivateDisplay(int width, int height, const std::vector<std::str
         failure = "Xvfb is not installed (Debian package xvfb)";
         return;
     }
-    int ready[2];
-    if (pipe2(ready, O_CLOEXEC) != 0) {
-        failure = "cannot make a pipe for Xvfb";
+    std::vector<std::string> words{
+        "Xvfb",      "-screen", "0",   std::to_string(width) + "x" + std::to_string(height) + "x24",
+        "-nolisten", "tcp",     "-br", "-noreset"};
+    words.insert(words.end(), extraArguments.begin(), extraArguments.end());
+    // Nothing of the caller's display reaches the server.
+    Start(words, EnvironmentWithout({"DISPLAY", "XAUTHORITY"}));
+}
+
+PrivateDisplay::PrivateDisplay(const std::vector<std::string>& words, const std::vector<std::string>& environment)
+{
+    if (!OnPath(words.at(0))) {
+        failure = words[0] + " is not installed";
         return;
     }
-    std::vector<std::string> words{
-        "Xvfb",      "-displayfd", "3",   "-screen", "0", std::to_string(width) + "x" + std::to_string(height) + "x24",
-        "-nolisten", "tcp",        "-br", "-noreset"};
-    words.insert(words.end(), extraArguments.begin(), extraArguments.end());
+    Start(words, environment);
+}
+
+void PrivateDisplay::Start(std::vector<std::string> words, const std::vector<std::string>& environment)
+{
+    const std::string program = words.at(0);
+    words.insert(words.begin() + 1, {"-displayfd", "3"});
+    int ready[2];
+    if (pipe2(ready, O_CLOEXEC) != 0) {
+        failure = "cannot make a pipe for " + program;
+        return;
+    }
     ChildProcess::Streams streams;
     streams.passed = ready[1];
-    // Nothing of the caller's display reaches the server.
-    server = std::make_unique<ChildProcess>(words, EnvironmentWithout({"DISPLAY", "XAUTHORITY"}), streams);
+    server = std::make_unique<ChildProcess>(words, environment, streams);
     close(ready[1]);
 
-    // Xvfb writes its number, and a newline, once it accepts connections; on a
+    // The server writes its number, and a newline, once it accepts connections; on a
     // loaded machine that can take a while.
     std::string number;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -49,7 +65,7 @@ PrivateDisplay::PrivateDisplay(int width, int height, const std::vector<std::str
     }
     close(ready[0]);
     if (number.empty() || number.back() != '\n') {
-        failure = server->Started() ? "Xvfb did not come up" : "cannot start Xvfb";
+        failure = server->Started() ? program + " did not come up" : "cannot start " + program;
         server.reset();
         return;
     }

@@ -15,6 +15,9 @@ public:
     // A 24-bit screen of the given size, local connections only; extra Xvfb
     // arguments (such as "-extension", "GLX") follow.
     PrivateDisplay(int width, int height, const std::vector<std::string>& extraArguments = {});
+    // Another X server that takes -displayfd, such as a nested Xephyr, started
+    // with `words` (without -displayfd) and exactly `environment`.
+    PrivateDisplay(const std::vector<std::string>& words, const std::vector<std::string>& environment);
     PrivateDisplay(const PrivateDisplay&) = delete;
     PrivateDisplay& operator=(const PrivateDisplay&) = delete;
     ~PrivateDisplay();
@@ -25,6 +28,8 @@ public:
     const std::string& Failure() const { return failure; }
 
 private:
+    void Start(std::vector<std::string> words, const std::vector<std::string>& environment);
+
     std::unique_ptr<ChildProcess> server;
     std::string name;
     std::string failure;
