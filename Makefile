@@ -11,7 +11,7 @@ test: deps
 	@scripts/run-tests
 
 bench: deps
-	@scripts/run-bench
+	@scripts/run-bench $(BENCH)
 
 # The Windows installer and zip and the Debian package, into build/packages/.
 package: deps

@@ -5,3 +5,11 @@ if(TARGET velmora_target_osmesa)
   velmora_benchmark(render_bench render_bench.cpp)
   target_link_libraries(render_bench PRIVATE velmora_engine velmora_target_osmesa)
 endif()
+
+# A night of rendered cycles through the kernel, as fast as it goes: a measured
+# run (scripts/run-bench --night), not a benchmark.
+if(TARGET velmora_target_osmesa)
+  add_executable(offscreen_night offscreen_night.cpp)
+  target_link_libraries(offscreen_night PRIVATE velmora_engine velmora_target_osmesa velmora_scene velmora_kernel
+                        velmora_options)
+endif()
