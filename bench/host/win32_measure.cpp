@@ -141,7 +141,7 @@ int wmain(int argc, wchar_t** argv)
             break;
         }
     }
-    if (first >= argc) {
+    if (first >= argc || seconds <= 0 || sampleEvery <= 0) {
         std::printf("usage: win32_measure.exe [--seconds N] [--sample-every S] IMAGE ARGUMENTS...\n");
         return 2;
     }

@@ -127,8 +127,8 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    if (first >= argc) {
-        std::fprintf(stderr, "x11_measure: no program to run\n");
+    if (first >= argc || seconds <= 0 || sampleEvery <= 0) {
+        std::fprintf(stderr, "x11_measure: no program to run, or no time to run it for\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -175,6 +175,11 @@ int main(int argc, char** argv)
     for (Clock::time_point next = start.at;;) {
         next += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(sampleEvery));
         std::this_thread::sleep_until(std::min(next, until));
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            std::printf("the program ended during the run (status %d)\n", status);
+            return 1;
+        }
         series.push_back(Resources(pid, started));
         if (next >= until)
             break;
