@@ -25,7 +25,13 @@ SwapLog* OpenLog()
         return nullptr;
     }
     // The view stays for the life of the process.
-    return static_cast<SwapLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(SwapLog)));
+    auto* log = static_cast<SwapLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(SwapLog)));
+    if (log != nullptr) {
+        for (std::uint64_t i = 0; i < kSwapLogCapacity; ++i) {
+            log->stamps[i] = 0;
+        }
+    }
+    return log;
 }
 
 } // namespace

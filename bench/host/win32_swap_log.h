@@ -8,8 +8,11 @@
 // The mapping's name comes to the saver in this environment variable.
 constexpr wchar_t kSwapLogVariable[] = L"VELMORA_SWAP_LOG";
 
-// Nine hours of frames at 30 ms: a soak never wraps the ring.
-constexpr std::uint64_t kSwapLogCapacity = 1u << 20;
+// 65,536 swaps (half an hour at 30 ms): the pacing is that of the latest ones.
+// The writer touches every page of the ring before the first swap: pages first
+// touched one by one during a soak would add 14 KiB a minute to the measured
+// program's resident memory.
+constexpr std::uint64_t kSwapLogCapacity = 1u << 16;
 
 struct SwapLog {
     volatile std::uint64_t swaps;

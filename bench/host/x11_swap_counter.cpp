@@ -39,8 +39,11 @@ void Initialise()
         return;
     if (ftruncate(file, sizeof(SwapLog)) == 0) {
         void* mapped = mmap(nullptr, sizeof(SwapLog), PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
-        if (mapped != MAP_FAILED)
+        if (mapped != MAP_FAILED) {
             log = static_cast<SwapLog*>(mapped);
+            for (std::uint64_t i = 0; i < kSwapLogCapacity; ++i)
+                log->stamps[i] = 0;
+        }
     }
     close(file);
 }
