@@ -11,7 +11,7 @@ test: deps
 	@scripts/run-tests
 
 bench: deps
-	@scripts/run-bench
+	@scripts/run-bench $(BENCH)
 
 # The Windows installer and zip, the amd64 and arm64 Debian packages and the RPM, into build/packages/.
 package: deps

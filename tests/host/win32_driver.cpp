@@ -379,8 +379,12 @@ bool TakeScreenshot(const std::wstring& path, Screenshot& shot, std::string& err
     const std::uint32_t bytesPerLine = BigEndian(h + 12 * 4), redMask = BigEndian(h + 14 * 4);
     const std::uint32_t greenMask = BigEndian(h + 15 * 4), blueMask = BigEndian(h + 16 * 4);
     const std::uint32_t colours = BigEndian(h + 19 * 4);
-    if (bitsPerPixel != 32) {
-        error = "screenshot is not 32 bits per pixel";
+    // xwd of a Xinerama screen says 24 bits per pixel for rows of 32-bit pixels.
+    const std::uint32_t bytesPerPixel = bitsPerPixel == 32 || (bitsPerPixel == 24 && bytesPerLine >= width * 4) ? 4
+                                        : bitsPerPixel == 24                                                    ? 3
+                                                                                                                : 0;
+    if (bytesPerPixel == 0) {
+        error = "screenshot is neither 24 nor 32 bits per pixel";
         return false;
     }
     const unsigned char* data = h + headerSize + colours * 12;
@@ -389,10 +393,11 @@ bool TakeScreenshot(const std::wstring& path, Screenshot& shot, std::string& err
     shot.pixels.resize(std::size_t(width) * height);
     for (std::uint32_t y = 0; y < height; ++y) {
         for (std::uint32_t x = 0; x < width; ++x) {
-            const unsigned char* p = data + std::size_t(y) * bytesPerLine + x * 4;
-            const std::uint32_t v = byteOrder == 0
-                                        ? (std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | p[1] << 8 | p[0])
-                                        : BigEndian(p);
+            const unsigned char* p = data + std::size_t(y) * bytesPerLine + x * bytesPerPixel;
+            std::uint32_t v = 0;
+            for (std::uint32_t i = 0; i < bytesPerPixel; ++i) {
+                v |= std::uint32_t(p[byteOrder == 0 ? i : bytesPerPixel - 1 - i]) << (8 * i);
+            }
             const std::uint32_t r = (v & redMask) >> MaskShift(redMask), g = (v & greenMask) >> MaskShift(greenMask),
                                 b = (v & blueMask) >> MaskShift(blueMask);
             shot.pixels[std::size_t(y) * width + x] = (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);

@@ -12,7 +12,7 @@ using namespace velmora_driver;
 namespace {
 
 // A bound on a close, not its expected time: the close time is a figure that
-// ExpectCloses prints and measure-saver.sh measures on a quiet machine, and a
+// ExpectCloses prints and bench/host/measured-run measures on a quiet machine, and a
 // busy machine must not turn it into a failure.
 constexpr DWORD kCloseBoundMs = 30000;
 

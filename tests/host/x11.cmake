@@ -33,19 +33,6 @@ if(TARGET velmora)
   velmora_discover_tests(velmora_x11_saver_tests LABELS host display PROPERTIES TIMEOUT 300)
 endif()
 
-# A measured run, not a test: x11_measure starts a GL program with the swap
-# counter preloaded and prints its frame rate, CPU use, memory and exit time.
-if(TARGET velmora)
-  add_library(x11_swap_counter MODULE x11_swap_counter.cpp)
-  set_target_properties(x11_swap_counter PROPERTIES PREFIX "")
-  target_link_libraries(x11_swap_counter PRIVATE velmora_options ${CMAKE_DL_LIBS})
-  add_executable(x11_measure x11_measure.cpp)
-  target_link_libraries(x11_measure PRIVATE X11::X11 X11::Xtst velmora_options)
-  target_compile_definitions(x11_measure PRIVATE
-    VELMORA_SWAP_COUNTER_LIBRARY="$<TARGET_FILE:x11_swap_counter>")
-  add_dependencies(x11_measure x11_swap_counter velmora)
-endif()
-
 # The installed hack driven by the real screen savers (XScreenSaver, MATE's,
 # XScreenSaver over two monitors of a nested Xephyr): each test installs this
 # build into a staging folder of its own (`cmake --install`) and runs the
