@@ -96,7 +96,8 @@ std::uint32_t ManhattanDistance(Point a, Point b)
 {
     const std::int64_t dx = static_cast<std::int64_t>(a.x) - b.x;
     const std::int64_t dy = static_cast<std::int64_t>(a.y) - b.y;
-    const std::uint64_t sum = static_cast<std::uint64_t>(dx < 0 ? -dx : dx) + static_cast<std::uint64_t>(dy < 0 ? -dy : dy);
+    const std::uint64_t sum =
+        static_cast<std::uint64_t>(dx < 0 ? -dx : dx) + static_cast<std::uint64_t>(dy < 0 ? -dy : dy);
     return sum > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(sum);
 }
 

@@ -28,9 +28,15 @@ struct Point {
     double y;
 };
 
-double Length(double x, double y) { return std::sqrt(x * x + y * y); }
+double Length(double x, double y)
+{
+    return std::sqrt(x * x + y * y);
+}
 
-double Circle(Point p, Point c, double r) { return Length(p.x - c.x, p.y - c.y) - r; }
+double Circle(Point p, Point c, double r)
+{
+    return Length(p.x - c.x, p.y - c.y) - r;
+}
 
 // A stroke from a to b whose half-width runs from ra to rb (a cone with round ends).
 double Taper(Point p, Point a, Point b, double ra, double rb)
@@ -59,10 +65,19 @@ double FilledEllipse(Point p, Point c, double ax, double ay)
     return (k - 1.0) * std::min(ax, ay);
 }
 
-double Union(std::initializer_list<double> ds) { return *std::min_element(ds.begin(), ds.end()); }
-double Cut(double d, double hole) { return std::max(d, -hole); }
+double Union(std::initializer_list<double> ds)
+{
+    return *std::min_element(ds.begin(), ds.end());
+}
+double Cut(double d, double hole)
+{
+    return std::max(d, -hole);
+}
 
-Point At(double dx, double y) { return {kAxis + dx, y}; }
+Point At(double dx, double y)
+{
+    return {kAxis + dx, y};
+}
 
 // The hour hand: a fine point, a lance-shaped blade with an open loop on one
 // side, a straight shaft and a pierced boss with two small scrolls behind it.

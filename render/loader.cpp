@@ -25,8 +25,7 @@ constexpr double clockSize = 0.15;
 constexpr double kHourStep = 0.5235987666666666;
 constexpr double kMinuteStep = 0.10471975333333333;
 
-GLuint MakeTexture(GLint internalFormat, GLsizei width, GLsizei height, GLenum format, GLenum type,
-                   const void* data)
+GLuint MakeTexture(GLint internalFormat, GLsizei width, GLsizei height, GLenum format, GLenum type, const void* data)
 {
     GLuint name = 0;
     glGenTextures(1, &name);
@@ -39,7 +38,10 @@ GLuint MakeTexture(GLint internalFormat, GLsizei width, GLsizei height, GLenum f
     return name;
 }
 
-void Vertex(const Vector3& v) { glVertex3d(v.x, v.y, v.z); }
+void Vertex(const Vector3& v)
+{
+    glVertex3d(v.x, v.y, v.z);
+}
 
 } // namespace
 
@@ -53,7 +55,10 @@ double MinuteHandAngle(const NS_LocalTime::Reading& time)
     return (time.seconds * 0.016666666666666666 + time.minutes) * kMinuteStep;
 }
 
-Loader::Loader(NS_AttributeHandler::UniverseForHandler* owner) : AttributeHandler(owner) { name = L"Loader"; }
+Loader::Loader(NS_AttributeHandler::UniverseForHandler* owner) : AttributeHandler(owner)
+{
+    name = L"Loader";
+}
 
 Loader::~Loader()
 {
@@ -91,8 +96,7 @@ void Loader::Init()
     std::unique_ptr<float[]> texels(new (std::nothrow) float[kBackgroundFloats]);
     if (texels) {
         BuildBackground(texels.get());
-        backgroundTexture =
-            MakeTexture(GL_RGB16, kBackgroundSize, kBackgroundSize, GL_RGB, GL_FLOAT, texels.get());
+        backgroundTexture = MakeTexture(GL_RGB16, kBackgroundSize, kBackgroundSize, GL_RGB, GL_FLOAT, texels.get());
         texels.reset();
     } else {
         // Without room for the picture the scene still runs, before a plain ground.

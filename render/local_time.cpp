@@ -27,6 +27,9 @@ void FixTime(const Reading& reading)
     fixedSecondOfDay.store(second < 0 ? 0 : second, std::memory_order_release);
 }
 
-void ReleaseFixedTime() { fixedSecondOfDay.store(-1, std::memory_order_release); }
+void ReleaseFixedTime()
+{
+    fixedSecondOfDay.store(-1, std::memory_order_release);
+}
 
 } // namespace NS_LocalTime

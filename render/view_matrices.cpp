@@ -40,8 +40,8 @@ void Cross(const double a[3], const double b[3], double out[3])
 
 } // namespace
 
-Matrix4 LookAtMatrix(double eyeX, double eyeY, double eyeZ, double centreX, double centreY, double centreZ,
-                     double upX, double upY, double upZ)
+Matrix4 LookAtMatrix(double eyeX, double eyeY, double eyeZ, double centreX, double centreY, double centreZ, double upX,
+                     double upY, double upZ)
 {
     double forward[3] = {centreX - eyeX, centreY - eyeY, centreZ - eyeZ};
     double up[3] = {upX, upY, upZ};
@@ -66,4 +66,7 @@ Matrix4 LookAtMatrix(double eyeX, double eyeY, double eyeZ, double centreX, doub
     return m;
 }
 
-void MultiplyCurrentMatrix(const Matrix4& matrix) { glMultMatrixd(matrix.data()); }
+void MultiplyCurrentMatrix(const Matrix4& matrix)
+{
+    glMultMatrixd(matrix.data());
+}

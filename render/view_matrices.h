@@ -15,8 +15,8 @@ using Matrix4 = std::array<double, 16>;
 Matrix4 PerspectiveMatrix(double fovyDegrees, double aspect, double zNear, double zFar);
 
 // gluLookAt, with the eye's translation folded in.
-Matrix4 LookAtMatrix(double eyeX, double eyeY, double eyeZ, double centreX, double centreY, double centreZ,
-                     double upX, double upY, double upZ);
+Matrix4 LookAtMatrix(double eyeX, double eyeY, double eyeZ, double centreX, double centreY, double centreZ, double upX,
+                     double upY, double upZ);
 
 // Multiplies the current OpenGL matrix by one of the above.
 void MultiplyCurrentMatrix(const Matrix4& matrix);

@@ -7,7 +7,10 @@ HGLRC saverRenderContext = nullptr;
 
 namespace NS_DrawTarget {
 
-void MakeCurrent() { wglMakeCurrent(saverDeviceContext, saverRenderContext); }
+void MakeCurrent()
+{
+    wglMakeCurrent(saverDeviceContext, saverRenderContext);
+}
 
 void Release()
 {
@@ -16,6 +19,9 @@ void Release()
     }
 }
 
-void Present() { SwapBuffers(saverDeviceContext); }
+void Present()
+{
+    SwapBuffers(saverDeviceContext);
+}
 
 } // namespace NS_DrawTarget

@@ -16,8 +16,8 @@ public:
     // Drawn by the renderer as a line from start to end; the scene never calls it.
     void Draw() const;
 
-    Vector2 start; // the upper end, the point that moves
-    Vector2 end;   // start + direction × length, recomputed every tick
+    Vector2 start;           // the upper end, the point that moves
+    Vector2 end;             // start + direction × length, recomputed every tick
     double brightness = 0.0; // grey level; alpha is brightness + 0.2
     double length = 0.0;
     double speed = 0.0; // pane units per tick

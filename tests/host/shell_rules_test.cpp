@@ -10,7 +10,10 @@ using namespace NS_ShellRules;
 
 namespace {
 
-Command Parse(const wchar_t* text) { return ParseCommand(text); }
+Command Parse(const wchar_t* text)
+{
+    return ParseCommand(text);
+}
 
 } // namespace
 
@@ -170,7 +173,8 @@ TEST(PowerRules, StatusChangeComparesTheLineAndOtherEventsClose)
 {
     EXPECT_EQ(ClassifyPowerBroadcast(10, 0), PowerVerdict::CompareLineStatus);
     EXPECT_EQ(ClassifyPowerBroadcast(10, 1), PowerVerdict::CompareLineStatus);
-    for (std::uintptr_t event : {std::uintptr_t{9}, std::uintptr_t{11}, std::uintptr_t{17}, std::uintptr_t{19}, std::uintptr_t{0x8013}, ~std::uintptr_t{0}}) {
+    for (std::uintptr_t event : {std::uintptr_t{9}, std::uintptr_t{11}, std::uintptr_t{17}, std::uintptr_t{19},
+                                 std::uintptr_t{0x8013}, ~std::uintptr_t{0}}) {
         EXPECT_EQ(ClassifyPowerBroadcast(event, 1), PowerVerdict::Close) << event;
     }
     EXPECT_TRUE(PowerNoticeCloses(3));
@@ -231,7 +235,10 @@ struct ShellFixture : ::testing::Test {
     }
 };
 
-ShellOptions NtFamily() { return ShellOptions{}; }
+ShellOptions NtFamily()
+{
+    return ShellOptions{};
+}
 
 ShellOptions WithPassword()
 {
@@ -248,8 +255,8 @@ TEST_F(ShellFixture, KeysAndButtonsCloseAndThenGoOnToTheDefault)
 {
     SaverShell shell(system, NtFamily());
     Bind(shell);
-    for (std::uint32_t m : {Message::KeyDown, Message::SysKeyDown, Message::LButtonDown, Message::RButtonDown,
-                            Message::MButtonDown}) {
+    for (std::uint32_t m :
+         {Message::KeyDown, Message::SysKeyDown, Message::LButtonDown, Message::RButtonDown, Message::MButtonDown}) {
         SaverShell::Outcome o = shell.BaseMessage(m, 0x41, 0);
         EXPECT_FALSE(o.handled) << m;
     }

@@ -12,7 +12,10 @@ using namespace velmora_driver;
 
 namespace {
 
-std::wstring LogPath() { return OwnDirectory() + L"\\password-calls.txt"; }
+std::wstring LogPath()
+{
+    return OwnDirectory() + L"\\password-calls.txt";
+}
 
 std::vector<std::string> PasswordCalls()
 {

@@ -99,8 +99,8 @@ struct HostWindow {
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = L"VelmoraDriverHost";
         RegisterClassW(&windowClass);
-        window = CreateWindowExW(0, L"VelmoraDriverHost", L"Display settings", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
-                                 40, 400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        window = CreateWindowExW(0, L"VelmoraDriverHost", L"Display settings", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
+                                 400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         PumpFor(100);
     }
     ~HostWindow()
@@ -212,18 +212,54 @@ TEST(SaverPreview, RunsInsideItsParentIgnoresInputAndEndsWithIt)
     EXPECT_EQ(code, 0);
 }
 
-TEST(SaverClose, AKeyPressCloses) { ExpectCloses(WM_KEYDOWN, 'A', 0); }
-TEST(SaverClose, ASystemKeyPressCloses) { ExpectCloses(WM_SYSKEYDOWN, VK_MENU, 0); }
-TEST(SaverClose, TheLeftButtonCloses) { ExpectCloses(WM_LBUTTONDOWN, MK_LBUTTON, 0); }
-TEST(SaverClose, TheRightButtonCloses) { ExpectCloses(WM_RBUTTONDOWN, MK_RBUTTON, 0); }
-TEST(SaverClose, TheMiddleButtonCloses) { ExpectCloses(WM_MBUTTONDOWN, MK_MBUTTON, 0); }
-TEST(SaverClose, LosingActivationCloses) { ExpectCloses(WM_ACTIVATEAPP, 0, 0); }
-TEST(SaverClose, MonitorPowerCloses) { ExpectCloses(WM_SYSCOMMAND, SC_MONITORPOWER, 2); }
-TEST(SaverClose, ACriticalResumeCloses) { ExpectCloses(WM_POWER, 3, 0); }
-TEST(SaverClose, ASuspendQueryCloses) { ExpectCloses(WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0); }
-TEST(SaverClose, AResumeNoticeCloses) { ExpectCloses(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0); }
-TEST(SaverClose, AnUnknownPowerEventCloses) { ExpectCloses(WM_POWERBROADCAST, 0x8013, 0); }
-TEST(SaverClose, WmCloseEndsTheProcessQuickly) { ExpectCloses(WM_CLOSE, 0, 0); }
+TEST(SaverClose, AKeyPressCloses)
+{
+    ExpectCloses(WM_KEYDOWN, 'A', 0);
+}
+TEST(SaverClose, ASystemKeyPressCloses)
+{
+    ExpectCloses(WM_SYSKEYDOWN, VK_MENU, 0);
+}
+TEST(SaverClose, TheLeftButtonCloses)
+{
+    ExpectCloses(WM_LBUTTONDOWN, MK_LBUTTON, 0);
+}
+TEST(SaverClose, TheRightButtonCloses)
+{
+    ExpectCloses(WM_RBUTTONDOWN, MK_RBUTTON, 0);
+}
+TEST(SaverClose, TheMiddleButtonCloses)
+{
+    ExpectCloses(WM_MBUTTONDOWN, MK_MBUTTON, 0);
+}
+TEST(SaverClose, LosingActivationCloses)
+{
+    ExpectCloses(WM_ACTIVATEAPP, 0, 0);
+}
+TEST(SaverClose, MonitorPowerCloses)
+{
+    ExpectCloses(WM_SYSCOMMAND, SC_MONITORPOWER, 2);
+}
+TEST(SaverClose, ACriticalResumeCloses)
+{
+    ExpectCloses(WM_POWER, 3, 0);
+}
+TEST(SaverClose, ASuspendQueryCloses)
+{
+    ExpectCloses(WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0);
+}
+TEST(SaverClose, AResumeNoticeCloses)
+{
+    ExpectCloses(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+}
+TEST(SaverClose, AnUnknownPowerEventCloses)
+{
+    ExpectCloses(WM_POWERBROADCAST, 0x8013, 0);
+}
+TEST(SaverClose, WmCloseEndsTheProcessQuickly)
+{
+    ExpectCloses(WM_CLOSE, 0, 0);
+}
 
 TEST(SaverClose, AResumeFromFailureAnUnchangedLineAndOtherPowerNoticesDoNotClose)
 {
@@ -335,7 +371,8 @@ TEST(SaverPicture, ShowsTheBackgroundTheRainAndTheClock)
         long strong = 0;
         for (int y = 0; y < h / 3; ++y) {
             for (int x = x0; x < x1 - 1; ++x) {
-                const int d = static_cast<int>(brightness(first.At(x, y))) - static_cast<int>(brightness(first.At(x + 1, y)));
+                const int d =
+                    static_cast<int>(brightness(first.At(x, y))) - static_cast<int>(brightness(first.At(x + 1, y)));
                 strong += d > 60 || d < -60;
             }
         }

@@ -26,8 +26,8 @@ void NoteCall(bool answer)
     if (path.empty()) {
         return;
     }
-    HANDLE log = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, 0, nullptr);
+    HANDLE log = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             0, nullptr);
     if (log != INVALID_HANDLE_VALUE) {
         const char* line = answer ? "accept\n" : "refuse\n";
         DWORD written = 0;

@@ -3,8 +3,8 @@
 
 #include <X11/Xlib.h>
 
-#include <cstddef>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
