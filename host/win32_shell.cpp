@@ -194,17 +194,68 @@ int DispatchCommand(HINSTANCE instance, const wchar_t* arguments, NS_InitialMode
     }
 }
 
-int RunSaverWindow(ShellState& shell, HWND parent, NS_InitialModel::InitialModel& scene)
+namespace {
+
+// Every monitor: the virtual screen, or where a system reports none, the
+// screen's clip box.
+RECT VirtualScreen()
+{
+    RECT box{};
+    box.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    box.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width == 0 || height == 0) {
+        HDC screen = GetDC(nullptr);
+        GetClipBox(screen, &box);
+        ReleaseDC(nullptr, screen);
+        return box;
+    }
+    box.right = box.left + width;
+    box.bottom = box.top + height;
+    return box;
+}
+
+bool RegisterSaverClass(HINSTANCE instance)
 {
     WNDCLASSW windowClass{};
     windowClass.style = CS_OWNDC | CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = HostWindowProc;
-    windowClass.hInstance = shell.instance;
-    windowClass.hIcon = LoadIconW(shell.instance, MAKEINTRESOURCEW(VELMORA_ICON_GROUP));
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(VELMORA_ICON_GROUP));
     windowClass.hCursor = nullptr;
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = kSaverClassName;
+    return RegisterClassW(&windowClass) != 0;
+}
 
+// The close rules for this run, from what the shell found out about it.
+void StartCloseRules(ShellState& shell)
+{
+    NS_ShellRules::ShellOptions options;
+    options.ownPasswordHandling = shell.ownPasswordHandling;
+    options.previewMode = shell.previewMode;
+    options.verifierLoaded = shell.verifier != nullptr;
+    options.cancelAutoPlayMessage = shell.cancelAutoPlayMessage;
+    shell.rules.emplace(shell.system, options);
+    shell.rules->Start(NS_ShellRules::Point{}, shell.lastLineStatus);
+}
+
+// The thread's messages until WM_QUIT; its wParam is the exit code.
+int PumpMessages()
+{
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+} // namespace
+
+int RunSaverWindow(ShellState& shell, HWND parent, NS_InitialModel::InitialModel& scene)
+{
     int x = 0, y = 0, width = 0, height = 0;
     DWORD style = 0, extendedStyle = 0;
     const wchar_t* title = nullptr;
@@ -217,20 +268,11 @@ int RunSaverWindow(ShellState& shell, HWND parent, NS_InitialModel::InitialModel
         title = kPreviewTitle;
         shell.previewMode = true;
     } else {
-        x = GetSystemMetrics(SM_XVIRTUALSCREEN);
-        y = GetSystemMetrics(SM_YVIRTUALSCREEN);
-        width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-        height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-        if (width == 0 || height == 0) {
-            HDC screen = GetDC(nullptr);
-            RECT box{};
-            GetClipBox(screen, &box);
-            ReleaseDC(nullptr, screen);
-            x = box.left;
-            y = box.top;
-            width = box.right - box.left;
-            height = box.bottom - box.top;
-        }
+        const RECT screen = VirtualScreen();
+        x = screen.left;
+        y = screen.top;
+        width = screen.right - screen.left;
+        height = screen.bottom - screen.top;
         style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
         extendedStyle = WS_EX_TOPMOST;
         title = kSaverTitle;
@@ -245,18 +287,12 @@ int RunSaverWindow(ShellState& shell, HWND parent, NS_InitialModel::InitialModel
     }
     shell.cancelAutoPlayMessage = shell.ownPasswordHandling ? RegisterWindowMessageW(L"QueryCancelAutoPlay") : 0;
 
-    NS_ShellRules::ShellOptions options;
-    options.ownPasswordHandling = shell.ownPasswordHandling;
-    options.previewMode = shell.previewMode;
-    options.verifierLoaded = shell.verifier != nullptr;
-    options.cancelAutoPlayMessage = shell.cancelAutoPlayMessage;
-    shell.rules.emplace(shell.system, options);
-    shell.rules->Start(NS_ShellRules::Point{}, shell.lastLineStatus);
+    StartCloseRules(shell);
 
     SaverWindowState saver(shell, scene);
     int exitCode = 0;
     HWND window = nullptr;
-    if (RegisterClassW(&windowClass) != 0) {
+    if (RegisterSaverClass(shell.instance)) {
         window = CreateWindowExW(extendedStyle, kSaverClassName, title, style, x, y, width, height, parent, nullptr,
                                  shell.instance, &saver);
     }
@@ -264,12 +300,7 @@ int RunSaverWindow(ShellState& shell, HWND parent, NS_InitialModel::InitialModel
         if (!shell.previewMode) {
             SetForegroundWindow(window);
         }
-        MSG message{};
-        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        exitCode = static_cast<int>(message.wParam);
+        exitCode = PumpMessages();
         // A run that ended by a failure leaves the window up: whatever reaches
         // it from now on finds no state that has gone with this frame.
         if (IsWindow(window)) {

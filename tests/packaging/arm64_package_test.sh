@@ -42,11 +42,7 @@ build)
   { (cd "$source" && cmake --preset arm64 -B "$work/build") && cmake --build "$work/build" -j"$(nproc)"; } >"$log" 2>&1 ||
     { tail -n 60 "$log" >&2; fail "the arm64 build failed (all of it in $log)"; }
   echo "the arm64 programs built in $(($(date +%s) - start)) s" >&2
-  cpack -G DEB --config "$work/build/CPackConfig.cmake" -B "$work/cpack" >"$work/cpack.log" 2>&1 ||
-    { cat "$work/cpack.log" >&2; fail "cpack could not make the package"; }
-  deb=$(the_deb)
-  dpkg-deb -x "$deb" "$root" || fail "dpkg-deb cannot unpack $deb"
-  dpkg-deb -f "$deb" >"$work/control" || fail "dpkg-deb cannot read the control fields of $deb"
+  make_and_unpack_deb "$work/build/CPackConfig.cmake"
   ;;
 
 lintian)

@@ -8,6 +8,7 @@
 # STEP: build, lintian, files, start or install. Exit status 0 for a pass, 77
 # for a skip, anything else for a failure, with the reason on stderr.
 set -euo pipefail
+. "$(dirname "$0")/package_tools.sh"
 
 step=$1
 build=$2
@@ -29,11 +30,7 @@ case "$step" in
 build)
   rm -rf "$work"
   mkdir -p "$work"
-  cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/cpack" >"$work/cpack.log" 2>&1 ||
-    { cat "$work/cpack.log" >&2; fail "cpack could not make the package"; }
-  deb=$(the_deb)
-  dpkg-deb -x "$deb" "$root" || fail "dpkg-deb cannot unpack $deb"
-  dpkg-deb -f "$deb" >"$work/control" || fail "dpkg-deb cannot read the control fields of $deb"
+  make_and_unpack_deb "$build/CPackConfig.cmake"
   ;;
 
 lintian)

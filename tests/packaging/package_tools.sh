@@ -1,5 +1,5 @@
-# Sourced by the package tests: brings the Debian packages a test needs, or
-# skips it.
+# Sourced by the package tests: what they share. Each test defines fail (one
+# line, exit 1) and the_deb (the package it made), which these call.
 #
 #   need_packages INSTALL_DEPS_OPTION   (--rpm or --arm64)
 #
@@ -18,4 +18,15 @@ need_packages() {
   # Package tests running in parallel take turns: apt allows one at a time.
   flock /tmp/velmora-install-deps.lock "$install_deps" "$option" </dev/null >&2 ||
     { echo "FAIL: $install_deps $option failed" >&2; exit 1; }
+}
+
+# Makes the Debian package from a build's CPack configuration into $work/cpack,
+# unpacks it into $root and keeps its control fields in $work/control.
+make_and_unpack_deb() {
+  local config=$1 deb
+  cpack -G DEB --config "$config" -B "$work/cpack" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log" >&2; fail "cpack could not make the package"; }
+  deb=$(the_deb)
+  dpkg-deb -x "$deb" "$root" || fail "dpkg-deb cannot unpack $deb"
+  dpkg-deb -f "$deb" >"$work/control" || fail "dpkg-deb cannot read the control fields of $deb"
 }
