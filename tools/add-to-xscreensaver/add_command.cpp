@@ -1,5 +1,6 @@
 #include "tools/add-to-xscreensaver/add_command.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,11 +58,10 @@ Result Failed(int status, const std::string& line)
     return r;
 }
 
-} // namespace
-
-Result Run(const std::vector<std::string>& arguments, const std::string& home)
+// --help and --version answer at once, as does an argument not known; a
+// result only then.
+std::optional<Result> ReadArguments(const std::vector<std::string>& arguments, bool& remove)
 {
-    bool remove = false;
     for (const std::string& a : arguments) {
         if (a == "--help" || a == "-h") {
             return Result{kDone, kUsage, {}};
@@ -77,67 +77,44 @@ Result Run(const std::vector<std::string>& arguments, const std::string& home)
             return r;
         }
     }
+    return std::nullopt;
+}
+
+// A result only when there is no home folder, or it is another user's.
+std::optional<Result> RefuseHome(const std::string& home)
+{
     if (home.empty()) {
         return Failed(kFileError, "there is no home folder (HOME is not set), so no ~/.xscreensaver");
     }
-    const std::string path = (home.back() == '/' ? home : home + "/") + ".xscreensaver";
     const std::string foreign = NS_UserFile::ForeignHome(home);
     if (!foreign.empty()) {
         return Failed(kFileError, "nothing done: " + foreign + "; run it as that user, without sudo");
     }
-    NS_UserFile::Target target;
-    std::string failure = NS_UserFile::Read(path, target);
+    return std::nullopt;
+}
+
+Result WriteNewFile(const std::string& path, bool remove, const NS_UserFile::Target& target)
+{
+    if (remove) {
+        return Result{kDone, "There is no " + path + ", so The Velmora is not in your list; nothing changed.\n", {}};
+    }
+    const std::string failure = NS_UserFile::Replace(target, NS_XScreenSaverList::NewFile());
     if (!failure.empty()) {
         return Failed(kFileError, failure + "; nothing changed");
     }
-    const std::string shown = target.real == path ? path : path + " (" + target.real + ")";
+    return Result{kDone,
+                  "Wrote " + path +
+                      " with a list of screen savers that holds The Velmora;\n"
+                      "XScreenSaver adds the hacks of its own list to it.\n" +
+                      kHowToPick + WhoSeesIt(),
+                  {}};
+}
 
-    if (!target.exists) {
-        if (remove) {
-            return Result{
-                kDone, "There is no " + path + ", so The Velmora is not in your list; nothing changed.\n", {}};
-        }
-        failure = NS_UserFile::Replace(target, NS_XScreenSaverList::NewFile());
-        if (!failure.empty()) {
-            return Failed(kFileError, failure + "; nothing changed");
-        }
-        return Result{kDone,
-                      "Wrote " + path +
-                          " with a list of screen savers that holds The Velmora;\n"
-                          "XScreenSaver adds the hacks of its own list to it.\n" +
-                          kHowToPick + WhoSeesIt(),
-                      {}};
-    }
-
-    const NS_XScreenSaverList::Edit edit =
-        remove ? NS_XScreenSaverList::RemoveEntry(target.contents) : NS_XScreenSaverList::AddEntry(target.contents);
-    const std::string backup = NS_UserFile::BackupPath(target);
-    switch (edit.outcome) {
-    case Outcome::Refused:
-        return Failed(kNotUnderstood, shown + " is left as it is: " + edit.reason);
-    case Outcome::AlreadyPresent:
-        return Result{kDone,
-                      "The Velmora is already in your list of screen savers in " + shown + ", as \"" + edit.found +
-                          "\"; nothing changed.\n" + kHowToPick,
-                      {}};
-    case Outcome::NotPresent:
-        return Result{
-            kDone, "The Velmora is not in your list of screen savers in " + shown + "; nothing changed.\n", {}};
-    case Outcome::RemovedAll:
-        failure = NS_UserFile::MoveToBackup(target);
-        if (!failure.empty()) {
-            return Failed(kFileError, failure + "; nothing changed");
-        }
-        return Result{kDone,
-                      "Took The Velmora out: " + shown + " held only what " + kProgram + " wrote, so it is moved to " +
-                          backup + "\nand XScreenSaver uses its own list again.\n" + WhoSeesIt(),
-                      {}};
-    case Outcome::Added:
-    case Outcome::Enabled:
-    case Outcome::Removed:
-        break;
-    }
-    failure = NS_UserFile::Replace(target, edit.text);
+// For an edit that gives the file new contents: Added, Enabled or Removed.
+Result WriteEdit(const NS_UserFile::Target& target, const NS_XScreenSaverList::Edit& edit, const std::string& shown,
+                 const std::string& backup)
+{
+    const std::string failure = NS_UserFile::Replace(target, edit.text);
     if (!failure.empty()) {
         return Failed(kFileError, failure + "; " + shown + " is unchanged");
     }
@@ -154,6 +131,64 @@ Result Run(const std::vector<std::string>& arguments, const std::string& home)
         said += kHowToPick;
     }
     return Result{kDone, said + WhoSeesIt(), {}};
+}
+
+Result EditFile(const NS_UserFile::Target& target, bool remove, const std::string& shown)
+{
+    const NS_XScreenSaverList::Edit edit =
+        remove ? NS_XScreenSaverList::RemoveEntry(target.contents) : NS_XScreenSaverList::AddEntry(target.contents);
+    const std::string backup = NS_UserFile::BackupPath(target);
+    switch (edit.outcome) {
+    case Outcome::Refused:
+        return Failed(kNotUnderstood, shown + " is left as it is: " + edit.reason);
+    case Outcome::AlreadyPresent:
+        return Result{kDone,
+                      "The Velmora is already in your list of screen savers in " + shown + ", as \"" + edit.found +
+                          "\"; nothing changed.\n" + kHowToPick,
+                      {}};
+    case Outcome::NotPresent:
+        return Result{
+            kDone, "The Velmora is not in your list of screen savers in " + shown + "; nothing changed.\n", {}};
+    case Outcome::RemovedAll: {
+        const std::string failure = NS_UserFile::MoveToBackup(target);
+        if (!failure.empty()) {
+            return Failed(kFileError, failure + "; nothing changed");
+        }
+        return Result{kDone,
+                      "Took The Velmora out: " + shown + " held only what " + kProgram + " wrote, so it is moved to " +
+                          backup + "\nand XScreenSaver uses its own list again.\n" + WhoSeesIt(),
+                      {}};
+    }
+    case Outcome::Added:
+    case Outcome::Enabled:
+    case Outcome::Removed:
+        break;
+    }
+    return WriteEdit(target, edit, shown, backup);
+}
+
+} // namespace
+
+Result Run(const std::vector<std::string>& arguments, const std::string& home)
+{
+    bool remove = false;
+    if (std::optional<Result> answered = ReadArguments(arguments, remove)) {
+        return *answered;
+    }
+    if (std::optional<Result> refused = RefuseHome(home)) {
+        return *refused;
+    }
+    const std::string path = (home.back() == '/' ? home : home + "/") + ".xscreensaver";
+    NS_UserFile::Target target;
+    const std::string failure = NS_UserFile::Read(path, target);
+    if (!failure.empty()) {
+        return Failed(kFileError, failure + "; nothing changed");
+    }
+    if (!target.exists) {
+        return WriteNewFile(path, remove, target);
+    }
+    const std::string shown = target.real == path ? path : path + " (" + target.real + ")";
+    return EditFile(target, remove, shown);
 }
 
 } // namespace NS_AddToXScreenSaver

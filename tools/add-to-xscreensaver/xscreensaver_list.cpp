@@ -132,6 +132,62 @@ bool NamesTheListOtherwise(const std::string& key)
            (at == 0 || lower[at - 1] == '.' || lower[at - 1] == '*');
 }
 
+// Where the line that starts at pos ends: its "\n", or the end of the file.
+std::size_t LineEnd(const std::string& f, std::size_t pos)
+{
+    const std::size_t end = f.find('\n', pos);
+    return end == std::string::npos ? f.size() : end;
+}
+
+std::size_t FirstNonBlank(const std::string& f, std::size_t begin, std::size_t end)
+{
+    while (begin < end && IsBlank(f[begin])) {
+        ++begin;
+    }
+    return begin;
+}
+
+// The setting's value runs on over every line that ends in a continuation.
+// Where its last line ends, counting the lines it runs on to in `line`; npos
+// when the file ends in the middle of it.
+std::size_t SettingEnd(const std::string& f, std::size_t lineBegin, std::size_t lineEnd, int& line)
+{
+    std::size_t physicalBegin = lineBegin;
+    std::size_t logicalEnd = lineEnd;
+    while (EndsInContinuation(f, physicalBegin, logicalEnd)) {
+        if (logicalEnd == f.size()) {
+            return std::string::npos;
+        }
+        physicalBegin = logicalEnd + 1;
+        ++line;
+        logicalEnd = LineEnd(f, physicalBegin);
+    }
+    return logicalEnd;
+}
+
+// Takes note of the list of screen savers when the setting [first, end) is
+// it; a refusal when it is set twice, or in a form not sure to be it.
+void ReadSetting(const std::string& f, std::size_t first, std::size_t colon, std::size_t end, int startLine, Parsed& p)
+{
+    const std::string key = Trim(f.substr(first, colon - first));
+    if (key == "programs") {
+        if (p.hasPrograms) {
+            p.refusal =
+                "it sets the list of screen savers (programs:) twice, on line " + std::to_string(startLine) + " again";
+            return;
+        }
+        p.hasPrograms = true;
+        p.valueBegin = colon + 1;
+        p.valueEnd = end;
+        if (f.find('\r', p.valueBegin) < p.valueEnd) {
+            p.refusal = "its list of screen savers has carriage returns (Windows line ends)";
+        }
+    } else if (NamesTheListOtherwise(key)) {
+        p.refusal = "line " + std::to_string(startLine) + " sets the list of screen savers as \"" + key +
+                    ":\", a form XScreenSaver's settings never write";
+    }
+}
+
 Parsed Parse(const std::string& f)
 {
     Parsed p;
@@ -139,18 +195,11 @@ Parsed Parse(const std::string& f)
         p.refusal = "it holds a NUL byte, so it is not a text file";
         return p;
     }
-    const std::size_t n = f.size();
     std::size_t pos = 0;
     int line = 1;
-    while (pos < n) {
-        std::size_t lineEnd = f.find('\n', pos);
-        if (lineEnd == std::string::npos) {
-            lineEnd = n;
-        }
-        std::size_t first = pos;
-        while (first < lineEnd && IsBlank(f[first])) {
-            ++first;
-        }
+    while (pos < f.size()) {
+        const std::size_t lineEnd = LineEnd(f, pos);
+        const std::size_t first = FirstNonBlank(f, pos, lineEnd);
         const int startLine = line;
         if (first == lineEnd) {
             pos = lineEnd + 1;
@@ -172,43 +221,17 @@ Parsed Parse(const std::string& f)
             p.refusal = "line " + std::to_string(line) + " is neither a setting (name: value) nor a comment";
             return p;
         }
-        // The setting's value runs on over every line that ends in a
-        // continuation.
-        std::size_t physicalBegin = pos;
-        std::size_t logicalEnd = lineEnd;
-        while (EndsInContinuation(f, physicalBegin, logicalEnd)) {
-            if (logicalEnd == n) {
-                p.refusal = "it ends in a backslash, in the middle of the setting that starts on line " +
-                            std::to_string(startLine);
-                return p;
-            }
-            physicalBegin = logicalEnd + 1;
-            ++line;
-            logicalEnd = f.find('\n', physicalBegin);
-            if (logicalEnd == std::string::npos) {
-                logicalEnd = n;
-            }
-        }
-        const std::string key = Trim(f.substr(first, colon - first));
-        if (key == "programs") {
-            if (p.hasPrograms) {
-                p.refusal = "it sets the list of screen savers (programs:) twice, on line " +
-                            std::to_string(startLine) + " again";
-                return p;
-            }
-            p.hasPrograms = true;
-            p.valueBegin = colon + 1;
-            p.valueEnd = logicalEnd;
-            if (f.find('\r', p.valueBegin) < p.valueEnd) {
-                p.refusal = "its list of screen savers has carriage returns (Windows line ends)";
-                return p;
-            }
-        } else if (NamesTheListOtherwise(key)) {
-            p.refusal = "line " + std::to_string(startLine) + " sets the list of screen savers as \"" + key +
-                        ":\", a form XScreenSaver's settings never write";
+        const std::size_t end = SettingEnd(f, pos, lineEnd, line);
+        if (end == std::string::npos) {
+            p.refusal =
+                "it ends in a backslash, in the middle of the setting that starts on line " + std::to_string(startLine);
             return p;
         }
-        pos = logicalEnd + 1;
+        ReadSetting(f, first, colon, end, startLine, p);
+        if (!p.refusal.empty()) {
+            return p;
+        }
+        pos = end + 1;
         ++line;
     }
     if (p.hasPrograms) {
@@ -321,6 +344,110 @@ std::string WithoutEntry(const std::string& f, const Parsed& p, std::size_t k)
     return text.erase(entry.begin, entry.sepEnd - entry.begin);
 }
 
+// Switches on the first velmora entry by taking its "-" away.
+Edit EnableEntry(const std::string& file, const Parsed& p, std::size_t k)
+{
+    Edit e;
+    std::size_t lineStart = 0;
+    const std::size_t dash = ContentStart(file, p.entries[k], lineStart);
+    e.outcome = Outcome::Enabled;
+    e.text = file;
+    e.text.erase(dash, 1);
+    // An entry written in a form of its own ("--velmora", say) may still
+    // read as switched off; then it is the user's to change.
+    const Parsed after = Parse(e.text);
+    std::vector<Hack> now;
+    std::string refusal;
+    const std::vector<std::size_t> still = VelmoraEntries(after, now, refusal);
+    for (std::size_t i : still) {
+        if (!now[i].disabled) {
+            return e;
+        }
+    }
+    return Refuse("its entry for velmora is switched off in a form that taking one \"-\" away does not "
+                  "switch on");
+}
+
+// At the end of the list, so that the numbers of the others (the
+// "selected:" setting counts in it) stay as they are.
+Edit AppendEntry(const std::string& file, const Parsed& p, const std::vector<Hack>& hacks)
+{
+    const Entry& tail = p.entries.back();
+    std::string insert;
+    // An empty list never takes the settings' layout, which is also what a
+    // list appended to a file without one looks like: removing the entry
+    // could not tell the two files apart.
+    bool emptyList = true;
+    for (const Hack& hack : hacks) {
+        emptyList = emptyList && hack.blank;
+    }
+    if (!hacks.back().blank) {
+        insert = kSeparator + kContinuation + kBareEntry;
+    } else if (!emptyList && p.valueEnd >= p.valueBegin + 2 && file.compare(p.valueEnd - 2, 2, kContinuation) == 0 &&
+               p.valueEnd - 2 >= tail.begin) {
+        insert = kEntryLine + kContinuation;
+    } else {
+        insert = kContinuation + kEntryLine;
+    }
+    Edit e;
+    e.outcome = Outcome::Added;
+    e.text = file;
+    e.text.insert(p.valueEnd, insert);
+    return e;
+}
+
+// What this program added comes out exactly: each form it may have
+// written is tried, and kept only if adding again gives the file back. False
+// when none does.
+bool UndoWhatWasAdded(const std::string& file, const Parsed& p, std::string& before)
+{
+    std::vector<std::string> candidates;
+    const std::string block = ProgramsBlock();
+    if (file == block) {
+        candidates.push_back({});
+    } else if (file.size() > block.size() &&
+               file.compare(file.size() - block.size() - 1, block.size() + 1, "\n" + block) == 0) {
+        candidates.push_back(file.substr(0, file.size() - block.size() - 1));
+    }
+    const std::string line = kEntryLine;
+    for (const std::string& added :
+         {line + kContinuation, kContinuation + line, kSeparator + kContinuation + kBareEntry}) {
+        if (p.valueEnd >= p.valueBegin + added.size() &&
+            file.compare(p.valueEnd - added.size(), added.size(), added) == 0) {
+            std::string candidate = file;
+            candidates.push_back(candidate.erase(p.valueEnd - added.size(), added.size()));
+        }
+    }
+    for (const std::string& candidate : candidates) {
+        const Edit again = AddEntry(candidate);
+        if (again.outcome == Outcome::Added && again.text == file) {
+            before = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Every velmora entry goes, one at a time, from the last.
+Edit RemoveEveryEntry(const std::string& file, Parsed p, std::vector<std::size_t> velmora)
+{
+    std::vector<Hack> hacks;
+    std::string refusal;
+    std::string text = file;
+    while (!velmora.empty()) {
+        text = WithoutEntry(text, p, velmora.back());
+        p = Parse(text);
+        velmora = VelmoraEntries(p, hacks, refusal);
+        if (!p.refusal.empty() || !refusal.empty()) {
+            return Refuse("taking the entry out would leave a list that cannot be read");
+        }
+    }
+    Edit e;
+    e.outcome = Outcome::Removed;
+    e.text = text;
+    return e;
+}
+
 } // namespace
 
 std::string NewFile()
@@ -362,52 +489,14 @@ Edit AddEntry(const std::string& file)
         }
     }
     if (!velmora.empty()) {
-        std::size_t lineStart = 0;
-        const std::size_t dash = ContentStart(file, p.entries[velmora.front()], lineStart);
-        e.outcome = Outcome::Enabled;
-        e.text = file;
-        e.text.erase(dash, 1);
-        // An entry written in a form of its own ("--velmora", say) may still
-        // read as switched off; then it is the user's to change.
-        const Parsed after = Parse(e.text);
-        std::vector<Hack> now;
-        const std::vector<std::size_t> still = VelmoraEntries(after, now, refusal);
-        for (std::size_t k : still) {
-            if (!now[k].disabled) {
-                return e;
-            }
-        }
-        return Refuse("its entry for velmora is switched off in a form that taking one \"-\" away does not "
-                      "switch on");
+        return EnableEntry(file, p, velmora.front());
     }
-    // At the end of the list, so that the numbers of the others (the
-    // "selected:" setting counts in it) stay as they are.
-    const Entry& tail = p.entries.back();
-    std::string insert;
-    // An empty list never takes the settings' layout, which is also what a
-    // list appended to a file without one looks like: removing the entry
-    // could not tell the two files apart.
-    bool emptyList = true;
-    for (const Hack& hack : hacks) {
-        emptyList = emptyList && hack.blank;
-    }
-    if (!hacks.back().blank) {
-        insert = kSeparator + kContinuation + kBareEntry;
-    } else if (!emptyList && p.valueEnd >= p.valueBegin + 2 && file.compare(p.valueEnd - 2, 2, kContinuation) == 0 &&
-               p.valueEnd - 2 >= tail.begin) {
-        insert = kEntryLine + kContinuation;
-    } else {
-        insert = kContinuation + kEntryLine;
-    }
-    e.outcome = Outcome::Added;
-    e.text = file;
-    e.text.insert(p.valueEnd, insert);
-    return e;
+    return AppendEntry(file, p, hacks);
 }
 
 Edit RemoveEntry(const std::string& file)
 {
-    Parsed p = Parse(file);
+    const Parsed p = Parse(file);
     if (!p.refusal.empty()) {
         return Refuse(p.refusal);
     }
@@ -418,7 +507,7 @@ Edit RemoveEntry(const std::string& file)
     }
     std::vector<Hack> hacks;
     std::string refusal;
-    std::vector<std::size_t> velmora = VelmoraEntries(p, hacks, refusal);
+    const std::vector<std::size_t> velmora = VelmoraEntries(p, hacks, refusal);
     if (!refusal.empty()) {
         return Refuse(refusal);
     }
@@ -427,46 +516,10 @@ Edit RemoveEntry(const std::string& file)
         return e;
     }
     e.outcome = Outcome::Removed;
-    // What this program added comes out exactly: each form it may have
-    // written is tried, and kept only if adding again gives the file back.
-    if (velmora.size() == 1) {
-        std::vector<std::string> candidates;
-        const std::string block = ProgramsBlock();
-        if (file == block) {
-            candidates.push_back({});
-        } else if (file.size() > block.size() &&
-                   file.compare(file.size() - block.size() - 1, block.size() + 1, "\n" + block) == 0) {
-            candidates.push_back(file.substr(0, file.size() - block.size() - 1));
-        }
-        const std::string line = kEntryLine;
-        for (const std::string& added :
-             {line + kContinuation, kContinuation + line, kSeparator + kContinuation + kBareEntry}) {
-            if (p.valueEnd >= p.valueBegin + added.size() &&
-                file.compare(p.valueEnd - added.size(), added.size(), added) == 0) {
-                std::string candidate = file;
-                candidates.push_back(candidate.erase(p.valueEnd - added.size(), added.size()));
-            }
-        }
-        for (const std::string& candidate : candidates) {
-            const Edit again = AddEntry(candidate);
-            if (again.outcome == Outcome::Added && again.text == file) {
-                e.text = candidate;
-                return e;
-            }
-        }
+    if (velmora.size() == 1 && UndoWhatWasAdded(file, p, e.text)) {
+        return e;
     }
-    // Otherwise every velmora entry goes, one at a time, from the last.
-    std::string text = file;
-    while (!velmora.empty()) {
-        text = WithoutEntry(text, p, velmora.back());
-        p = Parse(text);
-        velmora = VelmoraEntries(p, hacks, refusal);
-        if (!p.refusal.empty() || !refusal.empty()) {
-            return Refuse("taking the entry out would leave a list that cannot be read");
-        }
-    }
-    e.text = text;
-    return e;
+    return RemoveEveryEntry(file, p, velmora);
 }
 
 } // namespace NS_XScreenSaverList
