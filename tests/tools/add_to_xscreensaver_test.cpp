@@ -19,26 +19,21 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/support/posix_child_process.h"
+#include "tests/support/posix_temporary_folder.h"
 #include "tools/add-to-xscreensaver/add_command.h"
 #include "tools/add-to-xscreensaver/xscreensaver_list.h"
 
 using namespace NS_XScreenSaverList;
+using velmora_test::ReadFile;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 const std::string kSettingsFile = ReadFile(VELMORA_SOURCE_DIR "/tests/tools/xscreensaver_files/written-by-settings");
 
