@@ -28,7 +28,7 @@ if(CMAKE_CROSSCOMPILING)
 endif()
 # Requires come from rpm's own look at the programs (their libraries' sonames);
 # XScreenSaver is wanted, not needed, as in the Debian package. CPack has no
-# variable for the Recommends and Packager tags, so they go into the spec's
+# variable for the Recommends and Packager tags, so they go into the RPM build file's
 # header directly; so does the choice of no /usr/lib/.build-id links, which
 # belong with debugging information that this package does not ship.
 set(CPACK_RPM_PACKAGE_AUTOREQPROV ON)
