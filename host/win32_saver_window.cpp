@@ -57,6 +57,7 @@ bool StartScene(SaverWindowState& saver, HWND window, bool firstTime)
     }
     // Seeded before the universe exists: the rain's constructor already draws.
     SeedRandom(saver.sceneSeed);
+    NS_DrawTarget::Install(&saver.drawTarget);
     StartEngineWith(saver.scene);
     return true;
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "host/shell_rules.h"
+#include "render/win32_draw_target.h"
 
 namespace NS_InitialModel {
 class InitialModel;
@@ -96,6 +97,8 @@ struct SaverWindowState {
     // Set once the scene has failed: it is not started again, and the run ends
     // with the shell's failure code.
     bool sceneFailed = false;
+    // What the engine draws into: the window's contexts, once they exist.
+    NS_WglTarget::SaverWindowTarget drawTarget;
 };
 
 // The command-line arguments (the program's name already skipped) into a

@@ -99,7 +99,6 @@ struct Session {
     // Runs after StopEngine, when no other thread uses the drawing connection.
     ~Session()
     {
-        glxTarget = GlxTarget{};
         if (context != nullptr)
             glXDestroyContext(drawing, context);
         if (visual != nullptr)
@@ -444,10 +443,10 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName, NS_
     QueryPointer(session.events, anchorX, anchorY);
     NS_X11CloseRules::CloseRules rules(options.target, anchorX, anchorY);
 
-    glxTarget.display = session.drawing;
-    glxTarget.drawable = session.window;
-    glxTarget.context = session.context;
-    glxTarget.beforeSwap = options.showFrameRate ? NS_X11FrameRate::DrawFrameRateOverlay : nullptr;
+    NS_GlxTarget::WindowTarget target(session.drawing, session.window, session.context);
+    if (options.showFrameRate)
+        target.SetOverlay(NS_X11FrameRate::DrawFrameRateOverlay);
+    NS_DrawTarget::Install(&target);
     SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
     StartEngineWith(scene);
     // However the loop is left, the worker stops before the session closes the

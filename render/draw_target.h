@@ -1,20 +1,61 @@
-// Where the Loader draws: one interface, one implementation per drawing target
-// (win32_draw_target.cpp, glx_draw_target.cpp, osmesa_draw_target.cpp), of which
-// each program links exactly one. The Loader's drawing code is the same for all.
+// Where the Loader draws. Each drawing target (a window through WGL, GLX or EGL,
+// or an offscreen framebuffer) is one DrawTarget: it owns or borrows its OpenGL
+// context and knows its size. A host or tool installs one before it starts the
+// engine and uninstalls it after the engine has stopped; the worker reaches it
+// through the calls below in between. The Loader's drawing is the same for all.
 #pragma once
+
+#include <functional>
 
 namespace NS_DrawTarget {
 
-// Makes the target's rendering context current on the calling thread (the
-// worker, from Loader::Init on). The result is not examined.
+class DrawTarget {
+public:
+    DrawTarget() = default;
+    DrawTarget(const DrawTarget&) = delete;
+    DrawTarget& operator=(const DrawTarget&) = delete;
+    // Uninstalls the target if it is installed.
+    virtual ~DrawTarget();
+
+    // Makes the target's context current on the calling thread (the worker,
+    // from Loader::Init on).
+    virtual void MakeCurrent() = 0;
+    // Lets go of the context on the calling thread, if it holds it, so that
+    // the owner can destroy it once the worker has stopped: a context still
+    // current on another thread cannot be destroyed.
+    virtual void Release() = 0;
+    // One Render event: calls `drawFrame` once for each view that wants a frame
+    // now, with that view current and its viewport set. A target with one view
+    // draws every time; one with a view per output draws only into those whose
+    // frame is due, and none at all while nobody looks.
+    virtual void Render(const std::function<void()>& drawFrame) { drawFrame(); }
+    // Shows the frame just drawn into the current view.
+    virtual void Present() = 0;
+
+    // What the host draws over each frame before it is shown, on the worker
+    // with the context current (the frame rate); null draws nothing. Set it
+    // before installing the target.
+    void SetOverlay(void (*draw)()) { overlay = draw; }
+    void DrawOverlay() const
+    {
+        if (overlay != nullptr)
+            overlay();
+    }
+
+private:
+    void (*overlay)() = nullptr;
+};
+
+// The target the worker draws into; null uninstalls. One at a time.
+void Install(DrawTarget* target);
+DrawTarget* Installed();
+
+// The Loader's and the scene model's calls, passed to the installed target;
+// each does nothing while none is installed.
 void MakeCurrent();
-
-// Lets go of the rendering context on the calling thread, if it holds one, so
-// that the host can delete the context once the worker has stopped: a context
-// still current on another thread cannot be deleted.
 void Release();
-
-// Shows the frame just drawn.
+void Render(const std::function<void()>& drawFrame);
+// Draws the overlay, then shows the frame.
 void Present();
 
 } // namespace NS_DrawTarget

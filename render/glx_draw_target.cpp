@@ -2,19 +2,9 @@
 
 #include <GL/gl.h>
 
-#include "render/draw_target.h"
+namespace NS_GlxTarget {
 
-GlxTarget glxTarget;
-
-namespace NS_DrawTarget {
-
-namespace {
-// The viewport GL gave the context when it was first made current: the window's
-// size then. An X window can be resized by the user afterwards.
-unsigned viewportWidth = 0;
-unsigned viewportHeight = 0;
-
-void FollowDrawableSize()
+void WindowTarget::FollowDrawableSize()
 {
     Window root;
     int x = 0;
@@ -23,7 +13,7 @@ void FollowDrawableSize()
     unsigned height = 0;
     unsigned border = 0;
     unsigned depth = 0;
-    if (XGetGeometry(glxTarget.display, glxTarget.drawable, &root, &x, &y, &width, &height, &border, &depth) == 0) {
+    if (XGetGeometry(display, drawable, &root, &x, &y, &width, &height, &border, &depth) == 0) {
         return; // the window is going away; the host ends the engine
     }
     if (width != viewportWidth || height != viewportHeight) {
@@ -33,17 +23,16 @@ void FollowDrawableSize()
         glViewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
     }
 }
-} // namespace
 
-void MakeCurrent()
+void WindowTarget::MakeCurrent()
 {
-    glXMakeCurrent(glxTarget.display, glxTarget.drawable, glxTarget.context);
+    glXMakeCurrent(display, drawable, context);
     viewportWidth = 0;
     viewportHeight = 0;
     FollowDrawableSize();
 }
 
-void Release()
+void WindowTarget::Release()
 {
     if (glXGetCurrentContext() != nullptr) {
         glXMakeCurrent(glXGetCurrentDisplay(), None, nullptr);
@@ -51,12 +40,10 @@ void Release()
 }
 
 // The size is checked after the swap, so a resize shows from the next frame on.
-void Present()
+void WindowTarget::Present()
 {
-    if (glxTarget.beforeSwap != nullptr)
-        glxTarget.beforeSwap();
-    glXSwapBuffers(glxTarget.display, glxTarget.drawable);
+    glXSwapBuffers(display, drawable);
     FollowDrawableSize();
 }
 
-} // namespace NS_DrawTarget
+} // namespace NS_GlxTarget

@@ -1,19 +1,36 @@
-// The X11 drawing target: the display connection, the window (or other drawable)
-// and the GLX context made for it, and what the host draws over each frame. The
-// host fills it before StartEngine and releases what it names only after
-// StopEngine; the worker reads it in between.
+// The X11 drawing target: a window (or other drawable) on the worker's own
+// display connection and the GLX context made for it. The host makes both and
+// releases them only after the engine has stopped; the target follows the
+// drawable's size, which the user or the window's owner may change.
 #pragma once
 
 #include <GL/glx.h>
 
-struct GlxTarget {
-    Display* display = nullptr;
-    GLXDrawable drawable = 0;
-    GLXContext context = nullptr;
-    // Called on the worker thread after each frame is drawn and before it is
-    // shown, with the context current: the host draws what belongs to it alone
-    // (the frame rate) over the scene. Null draws nothing.
-    void (*beforeSwap)() = nullptr;
+#include "render/draw_target.h"
+
+namespace NS_GlxTarget {
+
+class WindowTarget : public NS_DrawTarget::DrawTarget {
+public:
+    WindowTarget(Display* connection, GLXDrawable window, GLXContext glContext)
+        : display(connection), drawable(window), context(glContext)
+    {
+    }
+
+    void MakeCurrent() override;
+    void Release() override;
+    void Present() override;
+
+private:
+    void FollowDrawableSize();
+
+    Display* display;
+    GLXDrawable drawable;
+    GLXContext context;
+    // The viewport GL gave the context when it was first made current: the
+    // window's size then.
+    unsigned viewportWidth = 0;
+    unsigned viewportHeight = 0;
 };
 
-extern GlxTarget glxTarget;
+} // namespace NS_GlxTarget

@@ -126,7 +126,7 @@ void Loader::Handle(const NS_Events::Event& event)
         (event.source == kDropName ? drops : streaks).erase(event.object);
         break;
     case NS_Events::Render:
-        DrawFrame();
+        NS_DrawTarget::Render([this] { DrawFrame(); });
         break;
     default:
         break;

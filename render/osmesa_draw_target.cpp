@@ -10,8 +10,6 @@ namespace NS_OSMesaTarget {
 
 namespace {
 
-Offscreen* installed = nullptr;
-
 [[noreturn]] void Fail(const std::string& why)
 {
     auto* failure = new (std::nothrow) Exception;
@@ -40,15 +38,7 @@ Offscreen::Offscreen(int pixelsWide, int pixelsHigh) : width(pixelsWide), height
 
 Offscreen::~Offscreen()
 {
-    if (installed == this) {
-        installed = nullptr;
-    }
     OSMesaDestroyContext(static_cast<OSMesaContext>(context));
-}
-
-void Offscreen::Install()
-{
-    installed = this;
 }
 
 std::vector<std::uint8_t> Offscreen::TopDownPixels() const
@@ -74,48 +64,22 @@ std::uint64_t Offscreen::FramesPresented() const
     return presented.load(std::memory_order_acquire);
 }
 
-void MakeInstalledCurrent()
+void Offscreen::MakeCurrent()
 {
-    if (installed == nullptr) {
-        return;
-    }
-    OSMesaMakeCurrent(static_cast<OSMesaContext>(installed->context), installed->pixels.data(), GL_UNSIGNED_BYTE,
-                      installed->width, installed->height);
+    OSMesaMakeCurrent(static_cast<OSMesaContext>(context), pixels.data(), GL_UNSIGNED_BYTE, width, height);
 }
 
-void ReleaseCurrent()
+void Offscreen::Release()
 {
     if (OSMesaGetCurrentContext() != nullptr) {
         OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
     }
 }
 
-void PresentInstalled()
+void Offscreen::Present()
 {
-    if (installed == nullptr) {
-        return;
-    }
     glFinish();
-    installed->presented.fetch_add(1, std::memory_order_acq_rel);
+    presented.fetch_add(1, std::memory_order_acq_rel);
 }
 
 } // namespace NS_OSMesaTarget
-
-namespace NS_DrawTarget {
-
-void MakeCurrent()
-{
-    NS_OSMesaTarget::MakeInstalledCurrent();
-}
-
-void Release()
-{
-    NS_OSMesaTarget::ReleaseCurrent();
-}
-
-void Present()
-{
-    NS_OSMesaTarget::PresentInstalled();
-}
-
-} // namespace NS_DrawTarget

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "render/draw_target.h"
+
 namespace NS_OSMesaTarget {
 
 // The largest width and height of an offscreen picture, in pixels.
@@ -20,19 +22,21 @@ public:
 };
 
 // An RGBA colour buffer of 8 bits a channel with a 24-bit depth buffer. While
-// installed, it is what NS_DrawTarget::MakeCurrent binds and Present finishes.
-// One is installed at a time; it must outlive the universe that draws into it.
-class Offscreen {
+// installed, it is what the Loader draws into; it must outlive the universe
+// that draws into it.
+class Offscreen : public NS_DrawTarget::DrawTarget {
 public:
     // Throws a pointer to Exception for a size outside 1..kLargestSide or when OSMesa
     // cannot create the context.
     Offscreen(int pixelsWide, int pixelsHigh);
-    Offscreen(const Offscreen&) = delete;
-    Offscreen& operator=(const Offscreen&) = delete;
-    // Uninstalls itself if installed.
-    ~Offscreen();
+    ~Offscreen() override;
 
-    void Install();
+    void Install() { NS_DrawTarget::Install(this); }
+
+    void MakeCurrent() override;
+    void Release() override;
+    // Finishes the frame and counts it.
+    void Present() override;
 
     int Width() const { return width; }
     int Height() const { return height; }
@@ -51,16 +55,6 @@ private:
     std::vector<std::uint8_t> pixels; // bottom row first, as OpenGL writes it
     void* context = nullptr;          // OSMesaContext
     std::atomic<std::uint64_t> presented{0};
-
-    friend void MakeInstalledCurrent();
-    friend void PresentInstalled();
 };
-
-// MakeCurrent's work: binds the installed target, if any, to this thread.
-void MakeInstalledCurrent();
-// Release's work: unbinds whatever OSMesa context this thread holds.
-void ReleaseCurrent();
-// Present's work: finishes the frame in the installed target and counts it.
-void PresentInstalled();
 
 } // namespace NS_OSMesaTarget

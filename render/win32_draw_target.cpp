@@ -1,27 +1,25 @@
 #include "render/win32_draw_target.h"
 
-#include "render/draw_target.h"
-
 HDC saverDeviceContext = nullptr;
 HGLRC saverRenderContext = nullptr;
 
-namespace NS_DrawTarget {
+namespace NS_WglTarget {
 
-void MakeCurrent()
+void SaverWindowTarget::MakeCurrent()
 {
     wglMakeCurrent(saverDeviceContext, saverRenderContext);
 }
 
-void Release()
+void SaverWindowTarget::Release()
 {
     if (wglGetCurrentContext() != nullptr) {
         wglMakeCurrent(nullptr, nullptr);
     }
 }
 
-void Present()
+void SaverWindowTarget::Present()
 {
     SwapBuffers(saverDeviceContext);
 }
 
-} // namespace NS_DrawTarget
+} // namespace NS_WglTarget
