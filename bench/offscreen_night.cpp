@@ -1,13 +1,14 @@
 // A night of the scene offscreen: the real scene through the real kernel,
-// drawn by OSMesa into memory, cycle after cycle as fast as it goes (an
+// drawn offscreen through EGL, cycle after cycle as fast as it goes (an
 // unpaced universe), with the process's resident memory after every simulated
 // hour and its growth after the first. A measured run: it prints, it does not judge.
 //
-//   offscreen_night [--size WxH] [--cycles N] [--every N]
+//   offscreen_night [--size WxH] [--cycles N] [--every N] [--device N]
 //
 // Defaults: 160 x 120 pixels (small, so that a night takes minutes, not hours:
 // what could grow is per object and per frame, not per pixel), 960,000 cycles
-// (8 hours at 30 ms), a line every 120,000 cycles (an hour).
+// (8 hours at 30 ms), a line every 120,000 cycles (an hour), Mesa's software
+// renderer (--device N: EGL device N, a graphics card).
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -17,7 +18,7 @@
 #include <string>
 
 #include "kernel/universe.h"
-#include "render/osmesa_draw_target.h"
+#include "render/egl_offscreen_draw_target.h"
 #include "scene/drop.h"
 #include "scene/rain.h"
 #include "scene/random.h"
@@ -45,7 +46,7 @@ long StatusKilobytes(const char* key)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: offscreen_night [--size WxH] [--cycles N] [--every N]\n");
+    std::fprintf(stderr, "usage: offscreen_night [--size WxH] [--cycles N] [--every N] [--device N]\n");
     return 2;
 }
 
@@ -55,6 +56,7 @@ int main(int argc, char** argv)
 {
     int width = 160, height = 120;
     std::uint64_t cycles = 960000, every = 120000;
+    NS_EglContext::DeviceChoice device;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (i + 1 >= argc) {
@@ -68,6 +70,8 @@ int main(int argc, char** argv)
             cycles = std::strtoull(argv[++i], nullptr, 10);
         } else if (argument == "--every") {
             every = std::strtoull(argv[++i], nullptr, 10);
+        } else if (argument == "--device") {
+            device.device = std::atoi(argv[++i]);
         } else {
             return Usage();
         }
@@ -76,7 +80,7 @@ int main(int argc, char** argv)
         return Usage();
     }
     try {
-        NS_OSMesaTarget::Offscreen target(width, height);
+        NS_EglOffscreen::Offscreen target(width, height, device);
         target.Install();
         SeedRandom(20240101);
         NS_Universe::Universe universe(&sceneModel, NS_Universe::Unpaced{});
@@ -86,6 +90,7 @@ int main(int argc, char** argv)
         const auto start = std::chrono::steady_clock::now();
         std::printf("offscreen night: %d x %d pixels, %llu cycles, a line every %llu\n", width, height,
                     static_cast<unsigned long long>(cycles), static_cast<unsigned long long>(every));
+        std::printf("renderer: %s, OpenGL %s\n", target.Renderer().c_str(), target.Version().c_str());
         std::printf("%10s %7s %9s %14s %10s %6s %8s\n", "cycle", "hours", "wall s", "resident KiB", "frames", "drops",
                     "streaks");
         long firstResident = -1, lastResident = -1, peak = 0;
@@ -111,8 +116,9 @@ int main(int argc, char** argv)
         std::printf("growth after the first line: resident %+ld KiB (peak %ld KiB, high-water mark %ld KiB)\n",
                     lastResident - firstResident, peak, StatusKilobytes("VmHWM:"));
         std::printf("wall time %.1f s, %.1f us a cycle\n", wall, 1e6 * wall / static_cast<double>(cycles));
-    } catch (NS_OSMesaTarget::Exception* failure) {
-        std::fprintf(stderr, "offscreen_night: %s\n", failure->what.c_str());
+    } catch (NS_EglOffscreen::Exception* failure) {
+        std::fprintf(stderr, "offscreen_night: %s\n", failure != nullptr ? failure->what.c_str() : "out of memory");
+        delete failure;
         return 1;
     } catch (...) {
         std::fprintf(stderr, "offscreen_night: the scene failed\n");

@@ -313,9 +313,15 @@ bool Context::MakeCurrent(EGLSurface surface) const
 
 void Context::Release() const
 {
-    eglBindAPI(EGL_OPENGL_API);
-    if (context != EGL_NO_CONTEXT && eglGetCurrentContext() == context)
+    if (IsCurrent())
         eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
+
+bool Context::IsCurrent() const
+{
+    // eglGetCurrentContext answers for the thread's bound API.
+    eglBindAPI(EGL_OPENGL_API);
+    return context != EGL_NO_CONTEXT && eglGetCurrentContext() == context;
 }
 
 void Context::Cleanup() noexcept

@@ -58,6 +58,8 @@ public:
     bool MakeCurrent(EGLSurface surface = EGL_NO_SURFACE) const;
     // Unbinds the context from the calling thread if it is current there.
     void Release() const;
+    // Whether the context is current on the calling thread.
+    bool IsCurrent() const;
 
     // GL_RENDERER and GL_VERSION as the context reported them when it was made.
     const std::string& Renderer() const { return renderer; }

@@ -1,9 +1,6 @@
 // The camera's two matrices, computed here with GLU's formulas instead of
-// calling gluPerspective and gluLookAt. On Debian libGLU pulls the GLVND
-// dispatcher (libOpenGL) into every program that links it, which would put a
-// second OpenGL implementation beside OSMesa in the offscreen programs; doing
-// the arithmetic ourselves keeps each program on exactly one implementation and
-// the Loader's drawing code the same on every target.
+// calling gluPerspective and gluLookAt: one library fewer in every program for
+// two small functions, and the Loader's drawing code the same on every target.
 #pragma once
 
 #include <array>

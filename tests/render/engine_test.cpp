@@ -6,7 +6,7 @@
 
 #include "attributes/attribute_handler.h"
 #include "kernel/universe.h"
-#include "render/osmesa_draw_target.h"
+#include "render/egl_offscreen_draw_target.h"
 #include "scene/random.h"
 #include "scene/scene_model.h"
 #include "tests/support/scripted_model.h"
@@ -30,7 +30,7 @@ protected:
         return true;
     }
 
-    NS_OSMesaTarget::Offscreen target;
+    NS_EglOffscreen::Offscreen target;
 };
 
 // Appends one handler, then fails as a handler's constructor would.

@@ -1,4 +1,4 @@
-// Real frames from OSMesa, checked for what a person would see.
+// Real frames drawn offscreen, checked for what a person would see.
 #include <gtest/gtest.h>
 
 #include <cmath>

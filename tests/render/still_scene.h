@@ -11,9 +11,9 @@
 
 #include "kernel/object.h"
 #include "kernel/universe.h"
+#include "render/egl_offscreen_draw_target.h"
 #include "render/loader.h"
 #include "render/local_time.h"
-#include "render/osmesa_draw_target.h"
 #include "scene/drop.h"
 #include "scene/rain.h"
 #include "scene/random.h"
@@ -161,7 +161,7 @@ public:
         return Frame(target.Width(), target.Height(), target.TopDownPixels());
     }
 
-    NS_OSMesaTarget::Offscreen target;
+    NS_EglOffscreen::Offscreen target;
     StillModel model;
     std::unique_ptr<NS_Universe::Universe> universe;
 };

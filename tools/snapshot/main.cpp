@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "render/egl_context.h"
 #include "tools/snapshot/scene_snapshot.h"
 #include "tools/snapshot/snapshot_options.h"
 
@@ -54,18 +55,20 @@ int main(int argc, char** argv)
         return 2;
     }
     if (options.help) {
-        std::fputs(SnapshotUsage().c_str(), stdout);
+        std::fputs(SnapshotUsage(NS_EglContext::DescribeDevices()).c_str(), stdout);
         return 0;
     }
     SnapshotProgress progress;
     if (options.frames > 1 && isatty(STDERR_FILENO)) {
         progress = TerminalProgress();
     }
-    const std::string failed = WriteSnapshot(options, progress);
+    std::string renderer;
+    const std::string failed = WriteSnapshot(options, progress, &renderer);
     if (!failed.empty()) {
         std::fprintf(stderr, "velmora-snapshot: %s\n", failed.c_str());
         return 1;
     }
+    std::fprintf(stderr, "velmora-snapshot: drawn by %s\n", renderer.c_str());
     if (options.frames > 1) {
         std::printf("%s: %dx%d, %ld frames of %ld ms (%.2f s), looping\n", options.output.c_str(), options.width,
                     options.height, options.frames, options.every * kCycleMilliseconds,

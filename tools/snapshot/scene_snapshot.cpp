@@ -10,12 +10,14 @@
 #include "kernel/cycle.h"
 #include "kernel/failure.h"
 #include "kernel/universe.h"
+#include "render/egl_offscreen_draw_target.h"
 #include "render/local_time.h"
-#include "render/osmesa_draw_target.h"
 #include "render/png_image.h"
 #include "scene/drops_manager.h"
 #include "scene/scene_model.h"
 #include "tools/snapshot/webp_recording.h"
+
+static_assert(kSoftwareRenderer == NS_EglContext::DeviceChoice::kSoftware, "the option and the context agree");
 
 namespace {
 
@@ -49,9 +51,12 @@ std::string CheckWritable(const std::string& path)
     return {};
 }
 
-std::string Render(const SnapshotOptions& options, const SnapshotProgress& progress)
+std::string Render(const SnapshotOptions& options, const SnapshotProgress& progress, std::string* renderer)
 {
-    NS_OSMesaTarget::Offscreen target(options.width, options.height);
+    NS_EglOffscreen::Offscreen target(options.width, options.height, NS_EglContext::DeviceChoice{options.device});
+    if (renderer != nullptr) {
+        *renderer = target.Renderer();
+    }
     target.Install();
     PrepareFreshScene(options.seeded ? options.seed : static_cast<std::uint32_t>(std::time(nullptr)));
 
@@ -107,16 +112,16 @@ NS_LocalTime::Reading ClockAfter(const NS_LocalTime::Reading& first, long cycles
     return {static_cast<int>(second / 3600), static_cast<int>(second / 60 % 60), static_cast<int>(second % 60)};
 }
 
-std::string WriteSnapshot(const SnapshotOptions& options, const SnapshotProgress& progress)
+std::string WriteSnapshot(const SnapshotOptions& options, const SnapshotProgress& progress, std::string* renderer)
 {
     const std::string unwritable = CheckWritable(options.output);
     if (!unwritable.empty()) {
         return unwritable;
     }
     try {
-        return Render(options, progress);
-    } catch (NS_OSMesaTarget::Exception* failure) {
-        const std::string why = failure != nullptr ? failure->what : "OSMesa failed (out of memory)";
+        return Render(options, progress, renderer);
+    } catch (NS_EglOffscreen::Exception* failure) {
+        const std::string why = failure != nullptr ? failure->what : "no offscreen OpenGL context (out of memory)";
         delete failure;
         return why;
     } catch (...) {

@@ -3,17 +3,16 @@
 #include <cctype>
 
 #include "host/command_line.h"
-#include "render/osmesa_draw_target.h"
 
 namespace {
 
 using NS_CommandLine::Option;
-using NS_OSMesaTarget::kLargestSide;
 
 constexpr long kMostCycles = 10000000;
 constexpr long kMostFrames = 100000;
 constexpr long kMostEvery = 1000;
 constexpr long kLargestSeed = 999999999;
+constexpr long kLastDevice = 999;
 
 // What the table's entries fill: the options, and whether the output was named,
 // which decides the default name of a recording.
@@ -119,6 +118,16 @@ std::string SetTime(Parsing& parsing, const std::string& value)
     return {};
 }
 
+std::string SetDevice(Parsing& parsing, const std::string& value)
+{
+    long device = 0;
+    if (!ParseNumber(value, 0, kLastDevice, device)) {
+        return "bad device '" + value + "': give its number in the list of --help, 0 to " + std::to_string(kLastDevice);
+    }
+    parsing.options.device = static_cast<int>(device);
+    return {};
+}
+
 std::string SetOutput(Parsing& parsing, const std::string& value)
 {
     if (value.empty()) {
@@ -148,6 +157,10 @@ const Option<Parsing> kOptions[] = {
      }},
     {"every", nullptr, "K", "a value", "keep one cycle in K: each frame lasts K x 30 ms (default 1)",
      [](Parsing& p, const std::string& value) { return ReadCount(value, kMostEvery, "cycle step", p.options.every); }},
+    {"device", nullptr, "N", "a value",
+     "draw on EGL device N of the list below, a graphics card (default:\n"
+     "Mesa's software renderer, which draws the same picture on every machine)",
+     SetDevice},
     {"output", "o", "FILE", "a value",
      "where to write: .png or .webp (default velmora.png, or velmora.webp\n"
      "for a recording); -o FILE, or FILE alone, does the same",
@@ -208,13 +221,24 @@ std::string ParseSnapshotOptions(const std::vector<std::string>& arguments, Snap
     return Checked(parsing);
 }
 
-std::string SnapshotUsage()
+std::string SnapshotUsage(const std::vector<std::string>& devices)
 {
+    std::string listed;
+    for (const std::string& device : devices) {
+        listed += "  " + device + "\n";
+    }
+    if (listed.empty()) {
+        listed = "  none: no EGL driver with EGL_EXT_platform_device is installed\n";
+    }
     return "usage: velmora-snapshot [--size WxH] [--seed N] [--cycles N] [--time HH:MM]\n"
-           "                        [--frames N [--every K]] [[-o|--output] FILE.png|FILE.webp]\n"
-           "Renders the rain scene offscreen (OSMesa) and writes the frame of the last cycle as a\n"
-           "picture, or a recording of the cycles that follow as a looping animated WebP.\n" +
-           NS_CommandLine::UsageLines(kOptions, 17) +
-           "A recording shows its progress when standard error is a terminal.\n"
-           "Exit status: 0 written; 1 the file could not be drawn or written; 2 a bad command line.\n";
+           "                        [--frames N [--every K]] [--device N] [[-o|--output] FILE.png|FILE.webp]\n"
+           "Renders the rain scene offscreen (OpenGL through EGL, no display needed) and writes\n"
+           "the frame of the last cycle as a picture, or a recording of the cycles that follow as a\n"
+           "looping animated WebP.\n" +
+           NS_CommandLine::UsageLines(kOptions, 17) + "The EGL devices of this machine, for --device:\n" + listed +
+           "A recording shows its progress when standard error is a terminal. Once the file is\n"
+           "written, one line on standard error names the renderer that drew it (GL_RENDERER).\n"
+           "Exit status: 0 written; 1 the file could not be drawn or written (no EGL driver, no\n"
+           "such device, no desktop OpenGL with the compatibility profile, no framebuffer of that\n"
+           "size); 2 a bad command line.\n";
 }

@@ -12,6 +12,9 @@ enum class PictureFormat {
     WebP, // a still picture or, with more than one frame, a looping animation
 };
 
+// SnapshotOptions::device for Mesa's software renderer.
+constexpr int kSoftwareRenderer = -1;
+
 struct SnapshotOptions {
     int width = 1024;
     int height = 768;
@@ -25,8 +28,14 @@ struct SnapshotOptions {
     int minutes = 0;
     std::string output = "velmora.png";
     PictureFormat format = PictureFormat::Png;
+    // The EGL device that draws, by its number in the list of --help;
+    // kSoftwareRenderer: Mesa's software renderer, the same picture everywhere.
+    int device = kSoftwareRenderer;
     bool help = false;
 };
+
+// The largest width and height of a picture, in pixels.
+constexpr int kLargestSide = 4096;
 
 // One cycle of the scene, in milliseconds: a recording's frames last `every` of them.
 constexpr long kCycleMilliseconds = NS_Universe::kCycleMilliseconds;
@@ -35,4 +44,6 @@ constexpr long kCycleMilliseconds = NS_Universe::kCycleMilliseconds;
 // empty string when they make sense, else a message naming the bad one.
 std::string ParseSnapshotOptions(const std::vector<std::string>& arguments, SnapshotOptions& options);
 
-std::string SnapshotUsage();
+// `devices`: one line per EGL device of this machine, numbered as --device
+// takes them.
+std::string SnapshotUsage(const std::vector<std::string>& devices);
