@@ -5,7 +5,7 @@
 #
 #   debian_package_test.sh STEP BUILD_DIR WORK_DIR
 #
-# STEP: build, lintian, files, start or install. Exit status 0 for a pass, 77
+# STEP: build, lintian, files, start, offscreen or install. Exit status 0 for a pass, 77
 # for a skip, anything else for a failure, with the reason on stderr.
 set -euo pipefail
 . "$(dirname "$0")/package_tools.sh"
@@ -82,10 +82,12 @@ files)
   grep -qx 'Exec=/usr/libexec/xscreensaver/velmora --root' "$entry" || fail "the desktop entry does not run the installed hack with --root"
   grep -qx 'TryExec=/usr/libexec/xscreensaver/velmora' "$entry" || fail "the desktop entry's TryExec is not the installed hack"
   grep -q '^Recommends: xscreensaver$' "$work/control" || fail "the package does not recommend xscreensaver"
-  # Computed by dpkg-shlibdeps; OpenGL comes as libgl1 or as GLVND's libglx0.
-  for library in libc6 libx11-6 libosmesa6 libpng16-16 'libglx0\|libgl1'; do
+  # Computed by dpkg-shlibdeps; OpenGL comes as libgl1 or as GLVND's libglx0,
+  # offscreen OpenGL as GLVND's libegl1 and libopengl0, never OSMesa.
+  for library in libc6 libx11-6 libpng16-16 'libglx0\|libgl1' libegl1 libopengl0; do
     grep -q "^Depends:.*\b\($library\)\b" "$work/control" || fail "the computed dependencies miss $library"
   done
+  ! grep -qi '^Depends:.*osmesa' "$work/control" || fail "the package depends on OSMesa: $(grep '^Depends:' "$work/control")"
   ;;
 
 start)
@@ -94,6 +96,11 @@ start)
     output=$(env -u DISPLAY "$root/$program" --help 2>&1) || fail "/$program --help fails: $output"
     grep -qi 'usage' <<<"$output" || fail "/$program --help shows no usage: $output"
   done
+  ;;
+
+offscreen)
+  the_deb >/dev/null
+  snapshot_without_osmesa "$root/usr/bin/velmora-snapshot" "$work/offscreen.png"
   ;;
 
 install)
@@ -117,6 +124,7 @@ install)
   trap cleanup EXIT
   dpkg -i "$deb" >&2 || fail "dpkg -i failed"
   mapfile -t owned < <(dpkg -L velmora)
+  snapshot_without_osmesa /usr/bin/velmora-snapshot "$work/installed.png"
 
   # A private X server; it writes the display number it took to fd 3.
   Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &

@@ -20,6 +20,25 @@ need_packages() {
     { echo "FAIL: $install_deps $option failed" >&2; exit 1; }
 }
 
+# Runs a packaged velmora-snapshot where no OSMesa is: in a mount namespace of
+# its own, every libOSMesa of the machine (if any is left) reads as /dev/null,
+# so a program that needed one could not even start. The picture must be
+# written, and the tool must say which renderer drew it.
+snapshot_without_osmesa() {
+  local program=$1 picture=$2 hidden unshare output
+  mapfile -t hidden < <(find /usr/lib /usr/lib64 /usr/local/lib -name 'libOSMesa.so*' -type f 2>/dev/null)
+  unshare=(unshare --mount --propagation private)
+  [ "$(id -u)" -eq 0 ] || unshare=(unshare --user --map-root-user --mount --propagation private)
+  rm -f "$picture"
+  # shellcheck disable=SC2016
+  output=$("${unshare[@]}" /bin/sh -c 'while [ "$1" != -- ]; do mount --bind /dev/null "$1" && [ ! -s "$1" ] || exit 125; shift; done; shift; exec "$@"' \
+    sh "${hidden[@]}" -- env -u DISPLAY "$program" --size 160x120 --seed 2024 --cycles 60 --time 10:09 "$picture" 2>&1) ||
+    fail "velmora-snapshot fails with OSMesa hidden (${#hidden[@]} copies): $output"
+  [ "$(head -c 4 "$picture" | od -An -c | tr -d ' ')" = '211PNG' ] || fail "velmora-snapshot wrote no PNG picture: $output"
+  grep -q '^velmora-snapshot: drawn by ' <<<"$output" || fail "velmora-snapshot does not say what drew: $output"
+  echo "with ${#hidden[@]} copies of libOSMesa hidden: $(grep 'drawn by' <<<"$output")" >&2
+}
+
 # Makes the Debian package from a build's CPack configuration into $work/cpack,
 # unpacks it into $root and keeps its control fields in $work/control.
 make_and_unpack_deb() {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include "attributes/attribute_handler.h"
@@ -56,6 +57,13 @@ TEST_F(Engine, StartEngineRunsTheSceneAndDrawsFrames)
     EXPECT_FALSE(currentUniverse->WorkerFailed()) << currentUniverse->WorkerFailure();
     StopEngine();
     EXPECT_EQ(currentUniverse, nullptr);
+    // Drawn on the worker, read here once it has let go of the context.
+    const std::vector<std::uint8_t> pixels = target.TopDownPixels();
+    ASSERT_EQ(pixels.size(), 320u * 240u * 4u);
+    std::set<std::uint32_t> colours;
+    for (std::size_t i = 0; i < pixels.size(); i += 4)
+        colours.insert(static_cast<std::uint32_t>(pixels[i] << 16 | pixels[i + 1] << 8 | pixels[i + 2]));
+    EXPECT_GT(colours.size(), 16u) << "a blank frame";
 }
 
 TEST_F(Engine, SecondStopEngineDoesNothing)

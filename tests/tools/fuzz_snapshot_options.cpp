@@ -1,7 +1,8 @@
 // libFuzzer target: velmora-snapshot's command line through ParseSnapshotOptions.
 // Beyond memory safety it checks what the tool relies on once the options are
-// accepted: a size the offscreen target can make, counts of at least one, a
-// clock time, and a picture format that matches the name and the frame count.
+// accepted: a size the tool allows, counts of at least one, a clock time, a
+// device that is the software renderer or a number, and a picture format that
+// matches the name and the frame count.
 #include <cctype>
 #include <cstdlib>
 #include <string>
@@ -25,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool holds = options.width >= 1 && options.width <= 4096 && options.height >= 1 && options.height <= 4096 &&
                        options.cycles >= 1 && options.frames >= 1 && options.every >= 1 && options.hours >= 0 &&
                        options.hours <= 23 && options.minutes >= 0 && options.minutes <= 59 && !output.empty() &&
+                       options.device >= kSoftwareRenderer && options.device <= 999 &&
                        (options.format == PictureFormat::WebP || options.frames == 1) &&
                        (options.format == PictureFormat::WebP) == webp;
     if (!holds) {

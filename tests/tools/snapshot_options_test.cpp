@@ -15,7 +15,7 @@ TEST(SnapshotOptions, ReadsEveryOption)
 {
     SnapshotOptions o;
     ASSERT_EQ(Parse({"--size", "1920x1080", "--seed", "42", "--cycles", "7", "--time", "06:30", "--frames", "300",
-                     "--every", "2", "out.WebP"},
+                     "--every", "2", "--device", "1", "out.WebP"},
                     o),
               "");
     EXPECT_EQ(o.width, 1920);
@@ -28,6 +28,7 @@ TEST(SnapshotOptions, ReadsEveryOption)
     EXPECT_EQ(o.minutes, 30);
     EXPECT_EQ(o.frames, 300);
     EXPECT_EQ(o.every, 2);
+    EXPECT_EQ(o.device, 1);
     EXPECT_EQ(o.output, "out.WebP");
     EXPECT_EQ(o.format, PictureFormat::WebP);
 }
@@ -41,6 +42,7 @@ TEST(SnapshotOptions, DefaultsLeaveSeedAndTimeToTheClock)
     EXPECT_EQ(o.width, 1024);
     EXPECT_EQ(o.height, 768);
     EXPECT_EQ(o.output, "velmora.png");
+    EXPECT_EQ(o.device, kSoftwareRenderer);
     SnapshotOptions recording;
     ASSERT_EQ(Parse({"--frames", "2"}, recording), "");
     EXPECT_EQ(recording.output, "velmora.webp");
@@ -61,24 +63,14 @@ TEST(SnapshotOptions, RefusesBadSizes)
 
 TEST(SnapshotOptions, RefusesBadTimesCountsSeedsAndFormats)
 {
-    for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{{"--time", "24:00"},
-                                                                              {"--time", "12:60"},
-                                                                              {"--time", "1230"},
-                                                                              {"--time", "12:5"},
-                                                                              {"--cycles", "0"},
-                                                                              {"--cycles", "-1"},
-                                                                              {"--seed", "x"},
-                                                                              {"--seed"},
-                                                                              {"--colour", "red"},
-                                                                              {"-o", ""},
-                                                                              {"--frames", "0"},
-                                                                              {"--frames", "100001"},
-                                                                              {"--every", "0"},
-                                                                              {"--every", "1001"},
-                                                                              {"--frames", "2", "clip.png"},
-                                                                              {"picture.gif"},
-                                                                              {"picture"},
-                                                                              {"rain.webp/picture"}}) {
+    for (std::vector<std::string> bad :
+         std::vector<std::vector<std::string>>{{"--time", "24:00"},  {"--time", "12:60"}, {"--time", "1230"},
+                                               {"--time", "12:5"},   {"--cycles", "0"},   {"--cycles", "-1"},
+                                               {"--seed", "x"},      {"--seed"},          {"--colour", "red"},
+                                               {"-o", ""},           {"--frames", "0"},   {"--frames", "100001"},
+                                               {"--every", "0"},     {"--every", "1001"}, {"--device", "-1"},
+                                               {"--device", "1000"}, {"--device", "gpu"}, {"--frames", "2", "clip.png"},
+                                               {"picture.gif"},      {"picture"},         {"rain.webp/picture"}}) {
         SnapshotOptions o;
         EXPECT_NE(Parse(bad, o), "") << bad[0];
     }

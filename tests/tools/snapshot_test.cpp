@@ -86,6 +86,23 @@ protected:
         return options;
     }
 
+    // Runs the tool with only `variables` (and the sanitizer runs' options) in
+    // its environment; its exit code, and its standard error in `errors`.
+    std::optional<int> RunTool(const std::vector<std::string>& arguments, const std::vector<std::string>& variables,
+                               std::string& errors) const
+    {
+        std::vector<std::string> environment = velmora_test::EnvironmentOnly(velmora_test::kSanitizerVariables);
+        environment.insert(environment.end(), variables.begin(), variables.end());
+        std::vector<std::string> words{VELMORA_SNAPSHOT_TOOL};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        velmora_test::ChildProcess::Streams streams;
+        streams.errors = PathOf("errors.txt");
+        velmora_test::ChildProcess tool(words, environment, streams);
+        const std::optional<int> exit = tool.WaitExit(std::chrono::minutes(2));
+        errors = velmora_test::ReadFile(streams.errors);
+        return exit;
+    }
+
     velmora_test::TemporaryFolder folder{"velmora-snapshot"};
 };
 
@@ -182,6 +199,53 @@ TEST_F(SnapshotFile, UnwritablePathFailsBeforeAnythingIsDrawn)
     EXPECT_FALSE(std::filesystem::exists(options.output));
 }
 
+// What an offscreen picture needs and a machine may lack, each provoked for
+// real: GLVND finding no EGL driver, a device number beyond the machine's, a
+// renderer made to offer only the core profile, and a framebuffer larger than
+// the renderer draws. Each is one line naming it, and no file.
+TEST_F(SnapshotFile, MissingOpenGLIsOneLineAndLeavesNoFile)
+{
+    const std::string picture = PathOf("never.png");
+    const std::vector<std::string> small{"--size", "64x48", "--cycles", "2", picture};
+    const auto withDevice = [&](const char* device) {
+        std::vector<std::string> arguments{"--device", device};
+        arguments.insert(arguments.end(), small.begin(), small.end());
+        return arguments;
+    };
+    const struct {
+        std::vector<std::string> arguments;
+        std::vector<std::string> variables;
+        const char* named;
+    } failures[] = {
+        {small, {"__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent"}, "no EGL driver is installed"},
+        {withDevice("999"), {}, "there is no EGL device 999"},
+        {small, {"MESA_GL_VERSION_OVERRIDE=4.5FC"}, "only a core-profile OpenGL context"},
+    };
+    for (const auto& failure : failures) {
+        std::string errors;
+        EXPECT_EQ(RunTool(failure.arguments, failure.variables, errors), std::optional<int>(1)) << failure.named;
+        EXPECT_EQ(errors.rfind("velmora-snapshot: ", 0), 0u) << errors;
+        EXPECT_NE(errors.find(failure.named), std::string::npos) << errors;
+        EXPECT_EQ(errors.find('\n'), errors.size() - 1) << "more than one line: " << errors;
+        EXPECT_FALSE(std::filesystem::exists(picture)) << failure.named;
+    }
+
+    // The tool allows no such size: the writer is asked directly.
+    SnapshotOptions tooLarge = SmallRecording(picture);
+    tooLarge.format = PictureFormat::Png;
+    tooLarge.frames = 1;
+    tooLarge.width = 100000;
+    const std::string failed = WriteSnapshot(tooLarge);
+    EXPECT_NE(failed.find("cannot make a 100000x120 framebuffer: it draws at most"), std::string::npos) << failed;
+    EXPECT_FALSE(std::filesystem::exists(picture));
+
+    // Device 0 exists wherever Mesa's EGL does: the software renderer, or a card.
+    std::string errors;
+    EXPECT_EQ(RunTool(withDevice("0"), {}, errors), std::optional<int>(0)) << errors;
+    EXPECT_EQ(errors.rfind("velmora-snapshot: drawn by ", 0), 0u) << errors;
+    EXPECT_TRUE(std::filesystem::exists(picture));
+}
+
 // The clip that `make run` records where there is no display, through the same
 // script, with the tool of this build and no DISPLAY in its environment.
 TEST_F(SnapshotFile, RunWithoutADisplayRecordsAPlayableClipAndSaysWhere)
@@ -200,8 +264,13 @@ TEST_F(SnapshotFile, RunWithoutADisplayRecordsAPlayableClipAndSaysWhere)
     ASSERT_TRUE(run.Started());
     const std::optional<int> exit = run.WaitExit(std::chrono::minutes(4));
     const std::string saying = velmora_test::ReadFile(streams.output);
-    ASSERT_EQ(exit, std::optional<int>(0)) << saying << velmora_test::ReadFile(streams.errors);
+    const std::string complaint = velmora_test::ReadFile(streams.errors);
+    ASSERT_EQ(exit, std::optional<int>(0)) << saying << complaint;
     EXPECT_NE(saying.find(clip), std::string::npos) << saying;
+    // By default Mesa's software renderer draws, whatever the machine has.
+    EXPECT_EQ(complaint.rfind("velmora-snapshot: drawn by ", 0), 0u) << complaint;
+    EXPECT_TRUE(complaint.find("llvmpipe") != std::string::npos || complaint.find("softpipe") != std::string::npos)
+        << complaint;
     EXPECT_NE(saying.find("velmora --window"), std::string::npos) << saying;
 
     const Decoded recording = Decode(velmora_test::ReadFile(clip));
