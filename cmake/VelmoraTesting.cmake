@@ -21,14 +21,6 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 endif()
 
-# libOSMesa keeps a few hundred bytes of its own per process (its shared
-# dispatch state) that it never frees, so LeakSanitizer would blame every test
-# program that makes a context, and velmora-snapshot when a test runs it. The
-# suppressions excuse only leaks whose stack lies inside libOSMesa; they are
-# given to the tests, never built into a program.
-set(VELMORA_SANITIZER_ENVIRONMENT
-    LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/support/leak_suppressions.txt)
-
 # Each test case of a GoogleTest executable becomes a CTest test, found when
 # CTest starts. gtest_discover_tests writes its PROPERTIES into the generated
 # script as one flat list, so a list value (two labels) would take the
@@ -38,9 +30,6 @@ function(velmora_discover_tests target)
   cmake_parse_arguments(ARG "" "DISCOVERY_TIMEOUT" "LABELS;PROPERTIES" ${ARGN})
   if(NOT ARG_DISCOVERY_TIMEOUT)
     set(ARG_DISCOVERY_TIMEOUT 120)
-  endif()
-  if(VELMORA_SANITIZE)
-    list(APPEND ARG_PROPERTIES ENVIRONMENT ${VELMORA_SANITIZER_ENVIRONMENT})
   endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST

@@ -44,8 +44,9 @@ public:
     explicit Context(wl_display* display);
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
-    // Destroys the context and lets go of the display; call after every thread
-    // released it.
+    // Destroys the context and lets go of the display (a Wayland display is
+    // terminated with its last context; a device's stays initialised for the
+    // next); call after every thread released it.
     ~Context();
 
     EGLDisplay Display() const { return display; }
@@ -74,6 +75,7 @@ private:
     EGLDisplay display = EGL_NO_DISPLAY;
     EGLConfig config = nullptr;
     EGLContext context = EGL_NO_CONTEXT;
+    bool terminates = true; // whether the display's last user terminates it
     std::string renderer;
     std::string version;
 };

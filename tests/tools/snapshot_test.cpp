@@ -252,8 +252,8 @@ TEST_F(SnapshotFile, RunWithoutADisplayRecordsAPlayableClipAndSaysWhere)
 {
     const std::string clip = PathOf("build/velmora.webp");
     const char* path = std::getenv("PATH");
-    // Of the caller's environment only the sanitizer runs' options (the leak
-    // suppressions among them) go along, for the tool of a sanitizer build.
+    // Of the caller's environment only the sanitizer runs' options go along,
+    // for the tool of a sanitizer build.
     std::vector<std::string> environment = velmora_test::EnvironmentOnly(velmora_test::kSanitizerVariables);
     environment.push_back(std::string("PATH=") + (path != nullptr ? path : "/usr/bin:/bin"));
     velmora_test::ChildProcess::Streams streams;
