@@ -1,4 +1,4 @@
-#include "host/x11_options.h"
+#include "host/saver_options.h"
 
 #include <cctype>
 
@@ -8,7 +8,7 @@
 #define VELMORA_VERSION "unknown"
 #endif
 
-namespace NS_X11Options {
+namespace NS_SaverOptions {
 
 namespace {
 
@@ -161,6 +161,11 @@ Options WithScreensaverWindow(const Parsing& parsing, const char* screensaverWin
 
 } // namespace
 
+bool ClosesOnInput(Target target)
+{
+    return target == Target::Window || target == Target::FullScreen;
+}
+
 bool ParseWindowId(const std::string& text, std::uint32_t& id)
 {
     std::uint64_t value = 0;
@@ -234,4 +239,4 @@ std::string VersionText()
     return std::string("The Velmora ") + VELMORA_VERSION;
 }
 
-} // namespace NS_X11Options
+} // namespace NS_SaverOptions

@@ -2,10 +2,10 @@
 // frame's own OpenGL context current.
 #pragma once
 
-namespace NS_X11FrameRate {
+namespace NS_FrameRate {
 
 // Measures this frame and draws the text of the last whole second in the
 // lower-left corner, leaving the OpenGL state as it found it.
 void DrawFrameRateOverlay();
 
-} // namespace NS_X11FrameRate
+} // namespace NS_FrameRate

@@ -8,7 +8,7 @@
 
 #include "host/command_line.h"
 
-namespace NS_X11Options {
+namespace NS_SaverOptions {
 
 enum class Target {
     Window,     // a window of its own, 1024 x 768, closed by input like the Windows saver
@@ -45,6 +45,10 @@ struct Options {
     bool showUsage = false;
 };
 
+// Whether input ends the saver: in a window of its own it does; on someone
+// else's window the owner decides when it ends.
+bool ClosesOnInput(Target target);
+
 // X resource ids are 29 bits wide; anything above cannot name a window.
 constexpr std::uint32_t kLargestResourceId = 0x1FFFFFFFu;
 
@@ -63,4 +67,4 @@ std::string UsageText(const std::string& programName);
 std::vector<NS_CommandLine::Form> OptionForms();
 std::string VersionText();
 
-} // namespace NS_X11Options
+} // namespace NS_SaverOptions

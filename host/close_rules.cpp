@@ -1,14 +1,13 @@
-#include "host/x11_close_rules.h"
+#include "host/close_rules.h"
 
-namespace NS_X11CloseRules {
+namespace NS_CloseRules {
 
-using NS_X11Options::Target;
-
-CloseRules::CloseRules(Target target, int anchorX, int anchorY)
-    : closesOnInput(target == Target::Window || target == Target::FullScreen)
+CloseRules::CloseRules(bool closes, int anchorX, int anchorY) : closesOnInput(closes), anchored(true)
 {
     mouse.SetAnchor({anchorX, anchorY});
 }
+
+CloseRules::CloseRules(bool closes) : closesOnInput(closes), anchored(false) {}
 
 bool CloseRules::Ends(Input input, int buttonOrX, int y)
 {
@@ -25,15 +24,22 @@ bool CloseRules::Ends(Input input, int buttonOrX, int y)
         // (buttons 4 to 7) and the side buttons do not close it.
         return closesOnInput && buttonOrX >= 1 && buttonOrX <= 3;
     case Input::Motion:
+        if (closesOnInput && !anchored) {
+            mouse.SetAnchor({buttonOrX, y});
+            anchored = true;
+            return false;
+        }
         return closesOnInput && mouse.MovedTooFar({buttonOrX, y});
     case Input::Enter:
-        // A window among others sees the pointer only once it comes in; moves
-        // count from there, not from wherever it was when the saver started.
-        if (closesOnInput)
+        // A saver among other windows sees the pointer only once it comes in;
+        // moves count from there, not from wherever it was when the saver started.
+        if (closesOnInput) {
             mouse.SetAnchor({buttonOrX, y});
+            anchored = true;
+        }
         return false;
     }
     return false;
 }
 
-} // namespace NS_X11CloseRules
+} // namespace NS_CloseRules

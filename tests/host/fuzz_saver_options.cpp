@@ -1,16 +1,16 @@
 // libFuzzer target: the X11 saver's command line and XSCREENSAVER_WINDOW, which
 // a daemon sets, through the public parse functions. Beyond memory safety it
-// checks what x11_main relies on: a failure says why, a window or visual to use
+// checks what the entry relies on: a failure says why, a window or visual to use
 // is one an X server could have, and the environment's window is the one taken
 // when the command line names none.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "host/x11_options.h"
+#include "host/saver_options.h"
 #include "tests/support/fuzz_arguments.h"
 
-using namespace NS_X11Options;
+using namespace NS_SaverOptions;
 
 namespace {
 

@@ -5,14 +5,14 @@
 #include <map>
 #include <sstream>
 
-#include "host/x11_options.h"
+#include "host/saver_options.h"
 
-using NS_X11Options::Action;
-using NS_X11Options::Options;
-using NS_X11Options::ParseOptions;
-using NS_X11Options::ParseWindowId;
-using NS_X11Options::Target;
-using NS_X11Options::VisualChoice;
+using NS_SaverOptions::Action;
+using NS_SaverOptions::Options;
+using NS_SaverOptions::ParseOptions;
+using NS_SaverOptions::ParseWindowId;
+using NS_SaverOptions::Target;
+using NS_SaverOptions::VisualChoice;
 
 namespace {
 
@@ -27,7 +27,7 @@ using Forms = std::map<std::string, bool>;
 Forms TableForms()
 {
     Forms forms;
-    for (const NS_CommandLine::Form& form : NS_X11Options::OptionForms())
+    for (const NS_CommandLine::Form& form : NS_SaverOptions::OptionForms())
         forms[form.name] = form.takesValue;
     return forms;
 }
@@ -285,9 +285,9 @@ TEST(X11Options, BadScreensaverWindowVariableFailsOnlyWhenUsed)
 
 TEST(X11Options, UsageNamesEveryOption)
 {
-    const std::string usage = NS_X11Options::UsageText("velmora");
+    const std::string usage = NS_SaverOptions::UsageText("velmora");
     for (const char* option : {"--window", "--fullscreen", "--root", "--window-id", "--visual", "--install", "--fps",
                                "--display", "--help", "--version"})
         EXPECT_NE(std::string::npos, usage.find(option)) << option;
-    EXPECT_EQ(0u, NS_X11Options::VersionText().find("The Velmora "));
+    EXPECT_EQ(0u, NS_SaverOptions::VersionText().find("The Velmora "));
 }

@@ -1,13 +1,13 @@
-#include "host/x11_frame_rate_overlay.h"
+#include "host/frame_rate_overlay.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <ctime>
 
-#include "host/x11_frame_rate.h"
+#include "host/frame_rate.h"
 
-namespace NS_X11FrameRate {
+namespace NS_FrameRate {
 
 namespace {
 
@@ -99,4 +99,4 @@ void DrawFrameRateOverlay()
     glPopAttrib(); // restores the matrix mode too
 }
 
-} // namespace NS_X11FrameRate
+} // namespace NS_FrameRate
