@@ -681,8 +681,8 @@ int FindGlobals(Session& session, const NS_PosixSignals::StopSignals& signals)
     if (session.compositor == nullptr)
         return Fail("the Wayland compositor offers no wl_compositor to make surfaces with");
     if (session.layerShell == nullptr)
-        return Fail("this desktop does not let programs draw over or under its windows (its compositor has no "
-                    "layer shell, as GNOME's has not); velmora without --wayland still shows the scene in a window");
+        return Fail("this desktop does not let programs draw over or under its windows (its compositor offers no "
+                    "layer shell; GNOME's is one such); plain velmora still shows the scene in a window");
     return kExitOk;
 }
 
