@@ -196,7 +196,8 @@ bool WindowsTarget::PrepareSurface(View& view, const Frame& frame)
             wl_egl_window_resize(view.window, frame.size.width, frame.size.height, 0, 0);
             view.drawnSize = frame.size;
         }
-        if (!context.MakeCurrent(view.eglSurface))
+        // With one output the surface stays current from frame to frame.
+        if (eglGetCurrentSurface(EGL_DRAW) != view.eglSurface && !context.MakeCurrent(view.eglSurface))
             return false;
     }
     if (frame.scale != view.drawnScale) {
