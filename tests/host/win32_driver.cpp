@@ -201,6 +201,14 @@ HWND Saver::WaitForSaverWindow(DWORD timeoutMs)
     if (window != nullptr) {
         // Let the first frames come.
         PumpFor(300);
+    } else if (!Started()) {
+        std::fprintf(stderr, "no saver window: the saver did not start (error %lu)\n", startError);
+    } else {
+        // Why, for the test that expected a window: how the saver ended, if it did.
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process.hProcess, &code);
+        std::fprintf(stderr, "no saver window: the saver %s 0x%lX\n",
+                     code == STILL_ACTIVE ? "runs, code" : "ended with", code);
     }
     return window;
 }
