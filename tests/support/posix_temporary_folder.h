@@ -25,6 +25,11 @@ private:
     std::string path;
 };
 
+// Removes `path` and everything under it, first giving its owner back every
+// folder in it that a test locked. Links are removed, never followed: a mode
+// changed through one would change a file outside the folder.
+void RemoveTree(const std::string& path);
+
 // The whole of a file, byte for byte; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 
