@@ -2,12 +2,13 @@
 
 namespace NS_CloseRules {
 
-CloseRules::CloseRules(bool closes, int anchorX, int anchorY) : closesOnInput(closes), anchored(true)
+CloseRules::CloseRules(bool closes, int anchorX, int anchorY)
+    : closesOnInput(closes), learnsAnchor(false), anchored(true)
 {
     mouse.SetAnchor({anchorX, anchorY});
 }
 
-CloseRules::CloseRules(bool closes) : closesOnInput(closes), anchored(false) {}
+CloseRules::CloseRules(bool closes) : closesOnInput(closes), learnsAnchor(true), anchored(false) {}
 
 bool CloseRules::Ends(Input input, int buttonOrX, int y)
 {
@@ -31,6 +32,8 @@ bool CloseRules::Ends(Input input, int buttonOrX, int y)
         }
         return closesOnInput && mouse.MovedTooFar({buttonOrX, y});
     case Input::Enter:
+        if (learnsAnchor && anchored)
+            return closesOnInput && mouse.MovedTooFar({buttonOrX, y});
         // A saver among other windows sees the pointer only once it comes in;
         // moves count from there, not from wherever it was when the saver started.
         if (closesOnInput) {

@@ -25,6 +25,8 @@ public:
     CloseRules(bool closesOnInput, int anchorX, int anchorY);
     // Where no client is told where the pointer stands until it comes onto one
     // of its surfaces (Wayland): the first position seen becomes the anchor.
+    // The saver's surfaces then cover every output, so a later Enter is the
+    // pointer crossing from one of them to the next: a move like any other.
     explicit CloseRules(bool closesOnInput);
 
     // True when this input ends the program. A Button carries its X button
@@ -34,6 +36,7 @@ public:
 
 private:
     bool closesOnInput;
+    bool learnsAnchor;
     bool anchored;
     NS_ShellRules::MouseRule mouse;
 };

@@ -14,9 +14,10 @@ endif()
 # (tests/host/x11.cmake) are these objects plus, for the test build, its own.
 # An object library's objects go only into the programs that name it, so each
 # program names the drawing target as well.
+# The entry (posix_main.cpp) runs the Wayland host too (wayland.cmake).
 add_library(velmora_x11_saver OBJECT posix_main.cpp x11_saver.cpp)
 target_link_libraries(velmora_x11_saver PUBLIC
-  velmora_saver_run X11::X11 OpenGL::GLX OpenGL::OpenGL velmora_options)
+  velmora_saver_run velmora_wayland_saver X11::X11 OpenGL::GLX OpenGL::OpenGL velmora_options)
 
 add_executable(velmora saver_scene.cpp)
 target_link_libraries(velmora PRIVATE velmora_x11_saver velmora_target_glx)

@@ -403,6 +403,9 @@ int MakeTargetWindow(Session& session, const NS_SaverOptions::Options& options)
         return AdoptWindow(session, DefaultRootWindow(session.events), true);
     case Target::Foreign:
         return AdoptWindow(session, options.windowId, false);
+    case Target::Wayland:
+    case Target::Wallpaper:
+        break; // the entry runs these on Wayland, never here
     }
     return kExitOk;
 }

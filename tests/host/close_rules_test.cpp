@@ -14,7 +14,7 @@ using NS_SaverOptions::Target;
 
 TEST(CloseRules, OwnWindowsCloseOnKeysClicksAndTheWindowManager)
 {
-    for (Target target : {Target::Window, Target::FullScreen}) {
+    for (Target target : {Target::Window, Target::FullScreen, Target::Wayland}) {
         CloseRules rules(ClosesOnInput(target), 100, 100);
         EXPECT_TRUE(rules.Ends(Input::Key));
         EXPECT_TRUE(rules.Ends(Input::CloseRequest));
@@ -51,15 +51,25 @@ TEST(CloseRules, ThePointerComingInBecomesTheAnchor)
 
 TEST(CloseRules, WithoutAnAnchorTheFirstPositionSeenBecomesIt)
 {
-    CloseRules rules(true);
+    CloseRules rules(ClosesOnInput(Target::Wayland));
     EXPECT_FALSE(rules.Ends(Input::Motion, 700, 300)) << "the first report of the pointer is no move";
     EXPECT_FALSE(rules.Ends(Input::Motion, 702, 302));
     EXPECT_TRUE(rules.Ends(Input::Motion, 703, 302));
+
+    // Onto the next output's surface: the crossing is a move from the first
+    // anchor, not a new anchor.
+    CloseRules crossing(true);
+    EXPECT_FALSE(crossing.Ends(Input::Enter, 1021, 400));
+    EXPECT_FALSE(crossing.Ends(Input::Enter, 1024, 400));
+    EXPECT_TRUE(crossing.Ends(Input::Motion, 1026, 400));
+    CloseRules far(true);
+    EXPECT_FALSE(far.Ends(Input::Enter, 1021, 400));
+    EXPECT_TRUE(far.Ends(Input::Enter, 1030, 400));
 }
 
 TEST(CloseRules, OtherPeoplesWindowsIgnoreInput)
 {
-    for (Target target : {Target::Root, Target::Foreign}) {
+    for (Target target : {Target::Root, Target::Foreign, Target::Wallpaper}) {
         CloseRules rules(ClosesOnInput(target), 0, 0);
         EXPECT_FALSE(rules.Ends(Input::Key));
         EXPECT_FALSE(rules.Ends(Input::Button, 1));
@@ -73,7 +83,8 @@ TEST(CloseRules, OtherPeoplesWindowsIgnoreInput)
 
 TEST(CloseRules, SignalsAndALostWindowEndEveryTarget)
 {
-    for (Target target : {Target::Window, Target::FullScreen, Target::Root, Target::Foreign}) {
+    for (Target target :
+         {Target::Window, Target::FullScreen, Target::Root, Target::Foreign, Target::Wayland, Target::Wallpaper}) {
         CloseRules rules(ClosesOnInput(target), 0, 0);
         EXPECT_TRUE(rules.Ends(Input::StopSignal));
         EXPECT_TRUE(rules.Ends(Input::TargetGone));

@@ -2,7 +2,7 @@
 # virtual display that each test process starts for itself. Included by
 # tests/host/CMakeLists.txt on every target but Windows.
 velmora_test_suite(velmora_saver_host_tests
-  SOURCES saver_options_test.cpp close_rules_test.cpp frame_rate_test.cpp
+  SOURCES saver_options_test.cpp close_rules_test.cpp frame_rate_test.cpp layer_shell_rules_test.cpp
   LIBRARIES velmora_saver_host
   LABELS host)
 # The manual page and XScreenSaver's description are read from the sources.
