@@ -23,8 +23,8 @@
 #include <cstring>
 #include <string>
 
-#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
-#include "xdg-shell-client-protocol.h"
+#include "host/wayland_xdg_shell_protocol.h"
+#include "tests/wayland_virtual_pointer_protocol.h"
 
 namespace {
 
