@@ -44,7 +44,10 @@ constexpr milliseconds kStaysTimeout{1500};
 // The window the tests put on top; no colour of the scene.
 constexpr std::uint32_t kWindowColour = 0xFF00FF;
 // The second output: another size, at scale 2 (320 x 240 logical pixels).
-const char* const kSecondOutput = "output HEADLESS-2 resolution 640x480 position 800 0 scale 2 scale_filter nearest\n";
+std::string SecondOutput(const std::string& name = "HEADLESS-2")
+{
+    return "output " + name + " resolution 640x480 position 800 0 scale 2 scale_filter nearest\n";
+}
 
 std::string Describe(const Picture& picture)
 {
@@ -78,9 +81,10 @@ protected:
         session.reset();
     }
 
-    void Open(int outputs, const std::string& configuration = "")
+    void Open(int outputs, const std::string& configuration = "",
+              PrivateCompositor::Backend backend = PrivateCompositor::Backend::Headless)
     {
-        compositor = std::make_unique<PrivateCompositor>(*session, outputs, configuration);
+        compositor = std::make_unique<PrivateCompositor>(*session, outputs, configuration, backend);
         ASSERT_EQ("", compositor->Failure());
     }
 
@@ -160,14 +164,16 @@ protected:
 // drawing; the compositor killed under it ends it with 1.
 TEST_F(WaylandSaver, CoversEveryOutputAtItsScaleAboveWindowsAsOutputsComeAndGo)
 {
-    ASSERT_NO_FATAL_FAILURE(Open(2, kSecondOutput));
+    // Outputs that can be unplugged: windows of another sway.
+    ASSERT_NO_FATAL_FAILURE(Open(2, SecondOutput("WL-2"), PrivateCompositor::Backend::WindowsOfAnotherSway));
+    const std::string one = compositor->Output(1), two = compositor->Output(2);
     const auto window = compositor->OpenWindow(kWindowColour);
     ASSERT_TRUE(window) << Log("window-ff00ff.log");
-    ASSERT_EQ(400u * 300u, PixelsOf(compositor->Capture("HEADLESS-1"), kWindowColour)) << "the window is not shown";
+    ASSERT_EQ(400u * 300u, PixelsOf(compositor->Capture(one), kWindowColour)) << "the window is not shown";
 
     const auto saver = Velmora("--wayland");
-    const Picture first = WaitForScene("HEADLESS-1");
-    const Picture second = WaitForScene("HEADLESS-2");
+    const Picture first = WaitForScene(one);
+    const Picture second = WaitForScene(two);
     EXPECT_TRUE(ShowsTheScene(first)) << Describe(first) << Log("velmora--wayland.log");
     EXPECT_TRUE(ShowsTheScene(second)) << Describe(second) << Log("velmora--wayland.log");
     ASSERT_EQ(800, first.width);
@@ -177,16 +183,16 @@ TEST_F(WaylandSaver, CoversEveryOutputAtItsScaleAboveWindowsAsOutputsComeAndGo)
     // Drawn at 640 x 480 and shown pixel for pixel: the rain's thin streaks
     // and the sky's gradient make many 2 x 2 blocks of more than one colour.
     EXPECT_GT(ShareOfMixedBlocks(second), 0.5 * ShareOfMixedBlocks(first)) << "a picture drawn at 320 x 240, doubled";
-    EXPECT_TRUE(WaitForChange("HEADLESS-1", first)) << "the scene does not move" << Log("velmora--wayland.log");
-    EXPECT_TRUE(WaitForChange("HEADLESS-2", second)) << "the scene does not move" << Log("velmora--wayland.log");
+    EXPECT_TRUE(WaitForChange(one, first)) << "the scene does not move" << Log("velmora--wayland.log");
+    EXPECT_TRUE(WaitForChange(two, second)) << "the scene does not move" << Log("velmora--wayland.log");
 
     const std::string third = compositor->AddOutput(720, 400, 1);
     ASSERT_NE("", third);
     ExpectAnimatedScene(third, 720, 400, "velmora--wayland.log");
 
-    ASSERT_TRUE(compositor->Command("output HEADLESS-2 disable"));
+    ASSERT_TRUE(compositor->RemoveOutput(two)) << compositor->Log();
     EXPECT_FALSE(saver->WaitExit(kStaysTimeout)) << "an output unplugged ended it" << Log("velmora--wayland.log");
-    ExpectAnimatedScene("HEADLESS-1", 800, 600, "velmora--wayland.log");
+    ExpectAnimatedScene(one, 800, 600, "velmora--wayland.log");
     ExpectAnimatedScene(third, 720, 400, "velmora--wayland.log");
 
     kill(compositor->Pid(), SIGKILL);
@@ -235,7 +241,7 @@ TEST_F(WaylandSaver, EndsWithZeroOnAKeyAClickOrAMoveOfFivePixels)
 // the scene around the window moves, and no input ends it; SIGINT does, with 0.
 TEST_F(WaylandSaver, WallpaperStaysUnderWindowsAndIgnoresInput)
 {
-    ASSERT_NO_FATAL_FAILURE(Open(2, kSecondOutput));
+    ASSERT_NO_FATAL_FAILURE(Open(2, SecondOutput()));
     VirtualPointer pointer(*compositor);
     ASSERT_TRUE(pointer.Move(20, 20)) << Log("pointer.log");
     const auto wallpaper = Velmora("--wallpaper");
@@ -263,7 +269,7 @@ TEST_F(WaylandSaver, WallpaperStaysUnderWindowsAndIgnoresInput)
 // swayidle runs the saver, which covers every output.
 TEST_F(WaylandSaver, SwayidleStartsItOverEveryOutput)
 {
-    ASSERT_NO_FATAL_FAILURE(Open(2, std::string(kSecondOutput) + "exec swayidle -w timeout 1 'velmora --wayland'\n"));
+    ASSERT_NO_FATAL_FAILURE(Open(2, SecondOutput() + "exec swayidle -w timeout 1 'velmora --wayland'\n"));
     std::vector<pid_t> savers;
     for (const auto deadline = Clock::now() + kSceneTimeout; savers.empty() && Clock::now() < deadline;) {
         savers = compositor->ProcessesRunning(Installed());

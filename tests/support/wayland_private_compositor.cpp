@@ -32,7 +32,6 @@ const char* const kBaseConfiguration = "xwayland disable\n"
                                        "default_border none\n"
                                        "default_floating_border none\n"
                                        "focus_follows_mouse no\n"
-                                       "output HEADLESS-1 resolution 800x600 position 0 0 scale_filter nearest\n"
                                        "for_window [app_id=\"velmora-test-window\"] floating enable, "
                                        "resize set 400 300, move position center\n";
 
@@ -84,13 +83,26 @@ bool WaitForFile(const std::string& path, ChildProcess& server)
 
 } // namespace
 
-PrivateCompositor::PrivateCompositor(const InstalledUserSession& owner, int outputs, const std::string& configuration)
-    : session(owner), runtime(owner.Home() + "/runtime"), ipc(runtime + "/sway-ipc.sock")
+std::vector<std::string> SessionEnvironment(const InstalledUserSession& session, const std::vector<std::string>& set)
 {
-    if (!session.WriteHomeFile("sway.config", std::string(kBaseConfiguration) + configuration)) {
-        failure = "cannot write sway's configuration";
-        return;
-    }
+    std::vector<std::string> environment;
+    const auto named = [](const std::string& variable, const std::vector<std::string>& among) {
+        const std::string name = variable.substr(0, variable.find('=') + 1);
+        return std::any_of(among.begin(), among.end(),
+                           [&](const std::string& other) { return other.rfind(name, 0) == 0; });
+    };
+    for (const std::string& variable : session.Environment(""))
+        if (variable.rfind("DISPLAY=", 0) != 0 && !named(variable, set))
+            environment.push_back(variable);
+    environment.insert(environment.end(), set.begin(), set.end());
+    return environment;
+}
+
+PrivateCompositor::PrivateCompositor(const InstalledUserSession& owner, int outputs, const std::string& configuration,
+                                     Backend backend)
+    : session(owner), runtime(owner.Home() + "/runtime"), ipc(runtime + "/sway-ipc.sock"),
+      outputPrefix(backend == Backend::Headless ? "HEADLESS-" : "WL-")
+{
     // The build folder may be closed to the test's user; the home is its own.
     std::error_code error;
     fs::copy_file(VELMORA_WAYLAND_TEST_CLIENT, Client(), error);
@@ -98,29 +110,68 @@ PrivateCompositor::PrivateCompositor(const InstalledUserSession& owner, int outp
         failure = "cannot copy " + std::string(VELMORA_WAYLAND_TEST_CLIENT) + " into the home: " + error.message();
         return;
     }
-    // sway takes a SWAYSOCK that does not exist yet as the place for its own.
-    sway = Start("sway.log", {"sway", "--config", session.Home() + "/sway.config"},
-                 {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1",
-                  "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputs)});
-    if (!sway->Started() || !WaitForFile(ipc, *sway)) {
-        failure = "sway did not start (Debian package sway):\n" + Log();
+    std::vector<std::string> backendEnvironment{"WLR_BACKENDS=headless",
+                                                "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputs)};
+    if (backend == Backend::WindowsOfAnotherSway) {
+        // The outer sway, on one large output, in a runtime folder of its own;
+        // the inner one's outputs are its windows, floating at the size asked.
+        const std::string outerRuntime = session.Home() + "/outer";
+        if (!session.WriteHomeFile("outer/sway.config", "xwayland disable\n"
+                                                        "default_floating_border none\n"
+                                                        "output HEADLESS-1 resolution 2400x1400\n"
+                                                        "for_window [app_id=\"wlroots\"] floating enable\n") ||
+            chmod(outerRuntime.c_str(), 0700) != 0) {
+            failure = "cannot write the outer sway's configuration";
+            return;
+        }
+        outerIpc = outerRuntime + "/sway-ipc.sock";
+        const std::string outerSocket =
+            LaunchSway(outer, outerRuntime, outerIpc, "outer/sway", {"WLR_BACKENDS=headless"});
+        if (outerSocket.empty())
+            return;
+        backendEnvironment = {"WLR_BACKENDS=wayland", "WLR_WL_OUTPUTS=" + std::to_string(outputs),
+                              "WAYLAND_DISPLAY=" + outerRuntime + "/" + outerSocket};
+    }
+    if (!session.WriteHomeFile("sway.config", std::string(kBaseConfiguration) + "output " + Output(1) +
+                                                  " resolution 800x600 position 0 0 scale_filter nearest\n" +
+                                                  configuration)) {
+        failure = "cannot write sway's configuration";
         return;
+    }
+    socket = LaunchSway(sway, runtime, ipc, "sway", backendEnvironment);
+}
+
+std::string PrivateCompositor::LaunchSway(std::unique_ptr<ChildProcess>& process, const std::string& folder,
+                                          const std::string& socketPath, const std::string& name,
+                                          const std::vector<std::string>& backendEnvironment)
+{
+    std::vector<std::string> environment = {"XDG_RUNTIME_DIR=" + folder, "SWAYSOCK=" + socketPath,
+                                            "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1"};
+    environment.insert(environment.end(), backendEnvironment.begin(), backendEnvironment.end());
+    // sway takes a SWAYSOCK that does not exist yet as the place for its own.
+    process = Start(name + ".log", {"sway", "--config", session.Home() + "/" + name + ".config"}, environment);
+    if (!process->Started() || !WaitForFile(socketPath, *process)) {
+        failure = "sway did not start (Debian package sway):\n" + session.ReadHomeFile(name + ".log");
+        return {};
     }
     // The Wayland socket is named by sway itself, the first free one in the
     // runtime folder, which is the test's own.
-    for (const auto deadline = Clock::now() + kStartTimeout; socket.empty() && Clock::now() < deadline;) {
-        for (const auto& entry : fs::directory_iterator(runtime, error)) {
-            const std::string name = entry.path().filename().string();
-            if (name.rfind("wayland-", 0) == 0 && name.find('.') == std::string::npos && entry.is_socket(error))
-                socket = name;
+    std::string found;
+    for (const auto deadline = Clock::now() + kStartTimeout; found.empty() && Clock::now() < deadline;) {
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(folder, error)) {
+            const std::string file = entry.path().filename().string();
+            if (file.rfind("wayland-", 0) == 0 && file.find('.') == std::string::npos && entry.is_socket(error))
+                found = file;
         }
-        if (socket.empty())
+        if (found.empty())
             std::this_thread::sleep_for(milliseconds(20));
     }
-    if (socket.empty() || !Command("nop")) {
-        failure = "sway does not answer on " + runtime + ":\n" + Log();
-        socket.clear();
+    if (found.empty() || !Message(socketPath, {"nop"})) {
+        failure = "sway does not answer on " + folder + ":\n" + session.ReadHomeFile(name + ".log");
+        return {};
     }
+    return found;
 }
 
 PrivateCompositor::~PrivateCompositor()
@@ -135,15 +186,15 @@ std::string PrivateCompositor::Log() const
 
 std::vector<std::string> PrivateCompositor::Environment(const std::vector<std::string>& extra) const
 {
-    std::vector<std::string> environment;
-    for (const std::string& variable : session.Environment(""))
-        if (variable.rfind("DISPLAY=", 0) != 0)
-            environment.push_back(variable);
-    environment.push_back("SWAYSOCK=" + ipc);
+    std::vector<std::string> wanted = extra;
+    const auto add = [&](const std::string& name, const std::string& value) {
+        if (std::none_of(extra.begin(), extra.end(), [&](const std::string& set) { return set.rfind(name, 0) == 0; }))
+            wanted.push_back(name + value);
+    };
+    add("SWAYSOCK=", ipc);
     if (!socket.empty())
-        environment.push_back("WAYLAND_DISPLAY=" + socket);
-    environment.insert(environment.end(), extra.begin(), extra.end());
-    return environment;
+        add("WAYLAND_DISPLAY=", socket);
+    return SessionEnvironment(session, wanted);
 }
 
 std::unique_ptr<ChildProcess> PrivateCompositor::Start(const std::string& log, const std::vector<std::string>& words,
@@ -156,10 +207,17 @@ std::unique_ptr<ChildProcess> PrivateCompositor::Start(const std::string& log, c
     return std::make_unique<ChildProcess>(session.AsUser(words), Environment(extraEnvironment), streams);
 }
 
+bool PrivateCompositor::Message(const std::string& socketPath, const std::vector<std::string>& words) const
+{
+    std::vector<std::string> command{"swaymsg", "--socket", socketPath};
+    command.insert(command.end(), words.begin(), words.end());
+    const std::unique_ptr<ChildProcess> message = Start("swaymsg.log", command);
+    return message->WaitExit(kCommandTimeout) == 0;
+}
+
 bool PrivateCompositor::Command(const std::string& command) const
 {
-    const std::unique_ptr<ChildProcess> message = Start("swaymsg.log", {"swaymsg", command});
-    return message->WaitExit(kCommandTimeout) == 0;
+    return Message(ipc, {command});
 }
 
 std::vector<std::string> PrivateCompositor::Outputs() const
@@ -183,6 +241,7 @@ std::string PrivateCompositor::AddOutput(int width, int height, int scale) const
         return {};
     for (const std::string& name : Outputs())
         if (std::find(before.begin(), before.end(), name) == before.end()) {
+            // The outer sway has made the output's window: it floats at the size asked.
             const bool set =
                 Command("output " + name + " resolution " + std::to_string(width) + "x" + std::to_string(height) +
                         " scale " + std::to_string(scale) + " scale_filter nearest");
@@ -201,6 +260,20 @@ Picture PrivateCompositor::Capture(const std::string& output) const
     if (grim.WaitExit(kCommandTimeout) != 0)
         return {};
     return ReadPpm(streams.output);
+}
+
+bool PrivateCompositor::RemoveOutput(const std::string& name) const
+{
+    // The window of a nested sway's output is closed as a person closes one.
+    if (outerIpc.empty() || !Message(outerIpc, {"[title=\"wlroots - " + name + "\"] kill"}))
+        return false;
+    for (const auto deadline = Clock::now() + kCommandTimeout; Clock::now() < deadline;) {
+        const std::vector<std::string> left = Outputs();
+        if (std::find(left.begin(), left.end(), name) == left.end())
+            return true;
+        std::this_thread::sleep_for(milliseconds(50));
+    }
+    return false;
 }
 
 std::unique_ptr<ChildProcess> PrivateCompositor::OpenWindow(std::uint32_t colour) const
@@ -246,6 +319,8 @@ void PrivateCompositor::Kill()
         sway->Stop(SIGKILL, milliseconds(5000));
     for (const pid_t pid : ProcessesRunning(""))
         kill(pid, SIGKILL);
+    if (outer)
+        outer->Stop(SIGKILL, milliseconds(5000));
 }
 
 VirtualPointer::VirtualPointer(const PrivateCompositor& compositor)
@@ -292,10 +367,7 @@ bool VirtualPointer::Send(const std::string& command)
 OtherCompositor::OtherCompositor(const InstalledUserSession& session, const std::vector<std::string>& words,
                                  const std::string& socket)
 {
-    std::vector<std::string> environment;
-    for (const std::string& variable : session.Environment(""))
-        if (variable.rfind("DISPLAY=", 0) != 0)
-            environment.push_back(variable);
+    const std::vector<std::string> environment = SessionEnvironment(session, {});
     ChildProcess::Streams streams;
     streams.output = streams.errors = session.Home() + "/compositor.log";
     server = std::make_unique<ChildProcess>(session.AsUser(words), environment, streams);

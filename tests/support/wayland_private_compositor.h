@@ -22,11 +22,17 @@ namespace velmora_test {
 
 class PrivateCompositor {
 public:
-    // sway with `outputs` headless outputs (HEADLESS-1 is 800 x 600; the
-    // configuration sets the others) and the test's configuration lines after
-    // a base of its own: no Xwayland, no borders, the test window floating
-    // in the middle.
-    PrivateCompositor(const InstalledUserSession& session, int outputs = 1, const std::string& configuration = "");
+    // Where sway's outputs are. Headless: made by `create_output`, never let
+    // go (sway 1.7 can neither unplug nor disable one). Windows of another sway:
+    // each output a window of a second, headless sway, which unplugs it by
+    // closing that window.
+    enum class Backend { Headless, WindowsOfAnotherSway };
+
+    // sway with `outputs` outputs (the first is 800 x 600; the configuration
+    // sets the others) and the test's configuration lines after a base of its
+    // own: no Xwayland, no borders, the test window floating in the middle.
+    PrivateCompositor(const InstalledUserSession& session, int outputs = 1, const std::string& configuration = "",
+                      Backend backend = Backend::Headless);
     PrivateCompositor(const PrivateCompositor&) = delete;
     PrivateCompositor& operator=(const PrivateCompositor&) = delete;
     // Ends sway and everything still running on it.
@@ -48,10 +54,14 @@ public:
 
     // `swaymsg COMMAND`: true when sway carried it out.
     bool Command(const std::string& command) const;
+    // The name of the nth output sway was started with (from 1).
+    std::string Output(int nth) const { return outputPrefix + std::to_string(nth); }
     // The names of the enabled outputs.
     std::vector<std::string> Outputs() const;
-    // A new headless output of that mode and scale; its name, or empty.
+    // A new output of that mode and scale; its name, or empty.
     std::string AddOutput(int width, int height, int scale) const;
+    // The output unplugged (windows of another sway only); true once it is gone.
+    bool RemoveOutput(const std::string& name) const;
 
     // What the output shows now (grim), at its full pixel size; empty when
     // it could not be taken.
@@ -71,13 +81,27 @@ public:
     std::string Client() const { return session.Home() + "/velmora-wayland-test-client"; }
 
 private:
+    // A sway with its runtime folder and IPC socket; the name of its Wayland
+    // socket, or empty (and the failure said) when it did not start.
+    std::string LaunchSway(std::unique_ptr<ChildProcess>& process, const std::string& folder,
+                           const std::string& socketPath, const std::string& name,
+                           const std::vector<std::string>& backendEnvironment);
+    bool Message(const std::string& socketPath, const std::vector<std::string>& words) const;
+
     const InstalledUserSession& session;
+    std::unique_ptr<ChildProcess> outer;
     std::unique_ptr<ChildProcess> sway;
     std::string runtime;
     std::string socket;
     std::string ipc;
+    std::string outerIpc;
+    std::string outputPrefix;
     std::string failure;
 };
+
+// The session's environment for a program on Wayland: no DISPLAY, and the
+// variables of `set` in place of the session's own.
+std::vector<std::string> SessionEnvironment(const InstalledUserSession& session, const std::vector<std::string>& set);
 
 // A mouse on the compositor (velmora-wayland-test-client pointer), there from
 // its start as a real one is. Each call returns once the compositor has handed
