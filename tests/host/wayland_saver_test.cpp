@@ -269,7 +269,7 @@ TEST_F(WaylandSaver, WallpaperStaysUnderWindowsAndIgnoresInput)
 // swayidle runs the saver, which covers every output.
 TEST_F(WaylandSaver, SwayidleStartsItOverEveryOutput)
 {
-    ASSERT_NO_FATAL_FAILURE(Open(2, SecondOutput() + "exec swayidle -w timeout 1 'velmora --wayland'\n"));
+    ASSERT_NO_FATAL_FAILURE(Open(2, SecondOutput() + "exec swayidle -w timeout 1 'velmora --wayland &'\n"));
     std::vector<pid_t> savers;
     for (const auto deadline = Clock::now() + kSceneTimeout; savers.empty() && Clock::now() < deadline;) {
         savers = compositor->ProcessesRunning(Installed());
