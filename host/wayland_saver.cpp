@@ -105,8 +105,8 @@ struct Session {
     zwlr_layer_shell_v1* layerShell = nullptr;
     zxdg_output_manager_v1* xdgOutputs = nullptr;
     std::map<std::uint32_t, std::unique_ptr<Output>> outputs; // by global name
-    // Outputs gone or surfaces closed, whose surfaces wait for the worker to
-    // let go of them.
+    // Outputs gone whose surfaces wait for the worker to let go of them. An
+    // output whose surface the compositor closed stays among the outputs.
     std::vector<std::unique_ptr<Output>> leaving;
     std::map<std::uint32_t, std::unique_ptr<Seat>> seats;
     std::vector<std::unique_ptr<ClosedCheck>> closedChecks;
@@ -681,8 +681,8 @@ int FindGlobals(Session& session, const NS_PosixSignals::StopSignals& signals)
     if (session.compositor == nullptr)
         return Fail("the Wayland compositor offers no wl_compositor to make surfaces with");
     if (session.layerShell == nullptr)
-        return Fail("this desktop does not let programs draw over or under its windows (its compositor has no "
-                    "layer shell, as GNOME's has not); velmora without --wayland still shows the scene in a window");
+        return Fail("this desktop does not let programs draw over or under its windows (its compositor offers no "
+                    "layer shell; GNOME's is one such); plain velmora still shows the scene in a window");
     return kExitOk;
 }
 

@@ -31,6 +31,9 @@ public:
     virtual void Render(const std::function<void()>& drawFrame) { drawFrame(); }
     // Shows the frame just drawn into the current view.
     virtual void Present() = 0;
+    // Which view the frame being drawn is for, to tell their frame rates
+    // apart: 0 on a target with one view.
+    virtual int CurrentView() const { return 0; }
 
     // What the host draws over each frame before it is shown, on the worker
     // with the context current (the frame rate); null draws nothing. Set it

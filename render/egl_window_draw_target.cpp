@@ -36,6 +36,7 @@ struct WindowsTarget::View {
 // One view to draw in this Render, as the host last described it.
 struct WindowsTarget::Frame {
     View* view = nullptr;
+    int number = 0;
     Size size;
     int scale = 1;
     bool acknowledge = false;
@@ -195,7 +196,8 @@ bool WindowsTarget::PrepareSurface(View& view, const Frame& frame)
             wl_egl_window_resize(view.window, frame.size.width, frame.size.height, 0, 0);
             view.drawnSize = frame.size;
         }
-        if (!context.MakeCurrent(view.eglSurface))
+        // With one output the surface stays current from frame to frame.
+        if (eglGetCurrentSurface(EGL_DRAW) != view.eglSurface && !context.MakeCurrent(view.eglSurface))
             return false;
     }
     if (frame.scale != view.drawnScale) {
@@ -228,6 +230,7 @@ void WindowsTarget::Render(const std::function<void()>& drawFrame)
             view.due = false;
             Frame frame;
             frame.view = &view;
+            frame.number = entry.first;
             frame.size = view.size;
             frame.scale = view.scale;
             frame.acknowledge = view.serialPending;
@@ -257,11 +260,22 @@ void WindowsTarget::Render(const std::function<void()>& drawFrame)
         }
         glViewport(0, 0, frame.size.width, frame.size.height);
         drawing = &view;
+        drawingNumber = frame.number;
         drawFrame();
         drawing = nullptr;
     }
 }
 
+int WindowsTarget::CurrentView() const
+{
+    return drawingNumber;
+}
+
+// With a swap interval of 0, Mesa ends each swap with a wl_display.sync of
+// its own and waits, at the next swap, for the answer. The compositor answers
+// it when it takes the commit, before it sends the done of the frame callback
+// asked for with that commit, and events come in order: once a view's frame is
+// due, that wait is already over, and the swap does not block.
 void WindowsTarget::Present()
 {
     if (drawing != nullptr)

@@ -67,6 +67,7 @@ public:
     // go of removed views, and draws nothing when no frame is due.
     void Render(const std::function<void()>& drawFrame) override;
     void Present() override;
+    int CurrentView() const override;
 
 private:
     struct View;
@@ -88,6 +89,7 @@ private:
     std::string failure;
     int nextView = 0;
     View* drawing = nullptr; // the worker's: the view whose frame is being drawn
+    int drawingNumber = 0;
 };
 
 } // namespace NS_EglWindowTarget

@@ -63,7 +63,8 @@ files)
   grep -qx 'Architecture: arm64' "$work/control" || fail "the package's architecture is not arm64: $(cat "$work/control")"
   grep -qx 'Recommends: xscreensaver' "$work/control" || fail "the package does not recommend xscreensaver"
   depends=$(sed -n 's/^Depends: //p' "$work/control")
-  for library in libc6 libx11-6 libosmesa6 libpng16-16 'libglx0\|libgl1'; do
+  for library in libc6 libx11-6 libosmesa6 libpng16-16 'libglx0\|libgl1' libwayland-client0 libwayland-egl1 libegl1 \
+    libopengl0; do
     grep -q "\b\($library\)\b" <<<"$depends" || fail "the computed dependencies miss $library: $depends"
   done
   # dpkg-shlibdeps read arm64 libraries: every package named is one of

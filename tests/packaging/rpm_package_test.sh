@@ -83,7 +83,8 @@ files)
     fail "hacks.conf.d/velmora.conf is not a GL entry for velmora --root: $(cat "$entry")"
   # Found by rpm itself in the programs: the libraries' sonames, 64-bit ones.
   requires=$(rpm -qp --requires "$rpm") || fail "rpm cannot read the requirements of $rpm"
-  for library in libc.so.6 libX11.so.6 libOSMesa.so.8 libpng16.so.16 libwebp.so.7 libGLX.so.0 libstdc++.so.6; do
+  for library in libc.so.6 libX11.so.6 libOSMesa.so.8 libpng16.so.16 libwebp.so.7 libGLX.so.0 libstdc++.so.6 \
+    libwayland-client.so.0 libwayland-egl.so.1 libEGL.so.1 libOpenGL.so.0; do
     grep -q "^$library(.*)(64bit)$" <<<"$requires" || fail "the detected requirements miss $library: $requires"
   done
   rpm -qp --recommends "$rpm" | grep -qx 'xscreensaver-gl-base' || fail "the package does not recommend xscreensaver-gl-base"
