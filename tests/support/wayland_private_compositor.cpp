@@ -35,15 +35,6 @@ const char* const kBaseConfiguration = "xwayland disable\n"
                                        "for_window [app_id=\"velmora-test-window\"] floating enable, "
                                        "resize set 400 300, move position center\n";
 
-std::vector<std::string> NulSeparated(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::vector<std::string> words;
-    for (std::string word; std::getline(file, word, '\0');)
-        words.push_back(word);
-    return words;
-}
-
 // A picture as grim writes it with -t ppm: "P6\nW H\n255\n" and RGB bytes.
 Picture ReadPpm(const std::string& path)
 {
@@ -306,7 +297,7 @@ std::vector<pid_t> PrivateCompositor::ProcessesRunning(const std::string& execut
         if (!any && (stat((entry.path() / "exe").c_str(), &running) != 0 || running.st_dev != wanted.st_dev ||
                      running.st_ino != wanted.st_ino))
             continue;
-        const std::vector<std::string> environment = NulSeparated(entry.path() / "environ");
+        const std::vector<std::string> environment = NulSeparatedWords((entry.path() / "environ").string());
         if (std::find(environment.begin(), environment.end(), "XDG_RUNTIME_DIR=" + runtime) != environment.end())
             found.push_back(static_cast<pid_t>(std::stoi(name)));
     }
