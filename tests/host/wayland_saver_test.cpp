@@ -89,14 +89,18 @@ protected:
     }
 
     // The program, watched by the waits below: they give up once it ends.
-    std::unique_ptr<ChildProcess> Velmora(const std::string& mode)
+    std::shared_ptr<ChildProcess> Velmora(const std::string& mode)
     {
-        auto program = compositor->Start("velmora" + mode + ".log", {"velmora", mode});
-        watched = program.get();
+        std::shared_ptr<ChildProcess> program = compositor->Start("velmora" + mode + ".log", {"velmora", mode});
+        watched = program;
         return program;
     }
 
-    bool Watching() { return watched == nullptr || watched->Running(); }
+    bool Watching()
+    {
+        const std::shared_ptr<ChildProcess> program = watched.lock();
+        return !program || program->Running();
+    }
 
     std::string Log(const std::string& name) const { return "\n" + name + ":\n" + session->ReadHomeFile(name); }
 
@@ -154,7 +158,7 @@ protected:
 
     std::unique_ptr<InstalledUserSession> session;
     std::unique_ptr<PrivateCompositor> compositor;
-    ChildProcess* watched = nullptr;
+    std::weak_ptr<ChildProcess> watched;
 };
 
 // Two outputs of different sizes, the second at scale 2, a window open on the
