@@ -80,4 +80,13 @@ std::string FirstLine(const std::string& path)
     return line;
 }
 
+std::vector<std::string> NulSeparatedWords(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::vector<std::string> words;
+    for (std::string word; std::getline(file, word, '\0');)
+        words.push_back(word);
+    return words;
+}
+
 } // namespace velmora_test

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace velmora_test {
 
@@ -35,5 +36,8 @@ std::string ReadFile(const std::string& path);
 
 // The first line of a file, without its newline; empty when there is none.
 std::string FirstLine(const std::string& path);
+
+// The words of a file of NUL-separated words, such as /proc/PID/environ.
+std::vector<std::string> NulSeparatedWords(const std::string& path);
 
 } // namespace velmora_test
