@@ -266,6 +266,17 @@ void WindowsTarget::Render(const std::function<void()>& drawFrame)
     }
 }
 
+bool WindowsTarget::Wanted()
+{
+    const std::lock_guard<std::mutex> hold(lock);
+    for (const auto& entry : views) {
+        const View& view = *entry.second;
+        if ((view.removed && !view.letGo) || (!view.removed && view.configured && view.due))
+            return true;
+    }
+    return false;
+}
+
 int WindowsTarget::CurrentView() const
 {
     return drawingNumber;

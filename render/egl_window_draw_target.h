@@ -67,6 +67,10 @@ public:
     // go of removed views, and draws nothing when no frame is due.
     void Render(const std::function<void()>& drawFrame) override;
     void Present() override;
+    // While no view's frame is due and none waits to be let go of, the scene
+    // rests: a compositor that asks for no frame (an output switched off, a
+    // compositor stopped) costs the program next to nothing.
+    bool Wanted() override;
     int CurrentView() const override;
 
 private:
