@@ -7,7 +7,9 @@ deps:
 run: deps
 	@scripts/run
 
-test: deps
+# The package tests make the RPM and the arm64 package too: their tools come first.
+test:
+	@scripts/install-deps --rpm --arm64
 	@scripts/run-tests
 
 bench: deps

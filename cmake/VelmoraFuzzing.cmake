@@ -46,4 +46,5 @@ function(velmora_fuzzer name)
             ${fuzzer} -max_total_time=${VELMORA_FUZZ_SECONDS} -max_len=${ARG_MAX_LEN} -print_final_stats=1
             -artifact_prefix=${crashes}/ ${corpus} ${crashes} ${ARG_SEEDS})
   set_tests_properties(${ARG_TEST} PROPERTIES LABELS "${ARG_LABELS};fuzz" TIMEOUT 600)
+  velmora_guard_folder()
 endfunction()

@@ -9,7 +9,8 @@ set(VELMORA_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 target_include_directories(velmora_options INTERFACE ${CMAKE_SOURCE_DIR} ${VELMORA_GENERATED_DIR})
 
 target_compile_options(velmora_options INTERFACE
-  -Wall -Wextra -Wpedantic -Wshadow -Wcast-align -Woverloaded-virtual -Wnull-dereference)
+  -Wall -Wextra -Wpedantic -Wshadow -Wcast-align -Wnull-dereference
+  $<$<COMPILE_LANGUAGE:CXX>:-Woverloaded-virtual>)
 # The scene must come out the same to the last bit on every build: no compiler
 # may fuse a * b + c into one rounding (as it would for FMA-capable targets).
 if(MSVC)

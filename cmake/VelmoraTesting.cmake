@@ -21,6 +21,41 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 endif()
 
+# The guard of the machine (tests/support/machine_state.sh): every test
+# requires the fixture whose first test notes the modes and owners of the
+# system's folders and whose last fails the run when any changed, so that even
+# a run of a few tests (ctest -R) is guarded. The discovered tests get it by
+# their properties; the tests a folder adds with add_test, at the end of the
+# folder, which velmora_guard_folder() arranges. A folder with tests that
+# lacks it stops the configuration.
+set(VELMORA_MACHINE_GUARD velmora_machine)
+function(velmora_guard_folder)
+  get_property(guarded DIRECTORY PROPERTY VELMORA_GUARDED)
+  if(NOT guarded)
+    set_property(DIRECTORY PROPERTY VELMORA_GUARDED ON)
+    cmake_language(DEFER CALL velmora_guard_folder_tests)
+  endif()
+endfunction()
+function(velmora_guard_folder_tests)
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  if(tests)
+    set_property(TEST ${tests} APPEND PROPERTY FIXTURES_REQUIRED ${VELMORA_MACHINE_GUARD})
+  endif()
+endfunction()
+function(velmora_check_guarded folder)
+  get_property(tests DIRECTORY ${folder} PROPERTY TESTS)
+  get_property(guarded DIRECTORY ${folder} PROPERTY VELMORA_GUARDED)
+  list(FILTER tests EXCLUDE REGEX "^MachineState\\.")
+  if(tests AND NOT guarded)
+    message(FATAL_ERROR "${folder} adds tests (${tests}) without velmora_guard_folder()")
+  endif()
+  get_property(folders DIRECTORY ${folder} PROPERTY SUBDIRECTORIES)
+  foreach(inner IN LISTS folders)
+    velmora_check_guarded(${inner})
+  endforeach()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL velmora_check_guarded ${CMAKE_SOURCE_DIR})
+
 # Each test case of a GoogleTest executable becomes a CTest test, found when
 # CTest starts. gtest_discover_tests writes its PROPERTIES into the generated
 # script as one flat list, so a list value (two labels) would take the
@@ -31,6 +66,8 @@ function(velmora_discover_tests target)
   if(NOT ARG_DISCOVERY_TIMEOUT)
     set(ARG_DISCOVERY_TIMEOUT 120)
   endif()
+  list(APPEND ARG_PROPERTIES FIXTURES_REQUIRED ${VELMORA_MACHINE_GUARD})
+  velmora_guard_folder()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT ${ARG_DISCOVERY_TIMEOUT}

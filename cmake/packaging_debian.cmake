@@ -46,6 +46,16 @@ add_custom_target(velmora_debian_documents ALL DEPENDS ${compressed})
 
 if(TARGET velmora)
   install(FILES ${VELMORA_DEBIAN_BINARY}/velmora.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+  # `velmora` on PATH, as desktops' idle daemons and autostart files name the
+  # Wayland saver and wallpaper: a relative link to the hack, which stays
+  # where XScreenSaver and MATE's and Xfce's savers look for it.
+  if(IS_ABSOLUTE "${VELMORA_HACK_DIR}")
+    set(link_target ${VELMORA_HACK_DIR}/velmora)
+  else()
+    file(RELATIVE_PATH link_target /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${VELMORA_HACK_DIR}/velmora)
+  endif()
+  file(CREATE_LINK ${link_target} ${VELMORA_DEBIAN_BINARY}/velmora SYMBOLIC)
+  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 if(TARGET velmora_snapshot)
   install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-snapshot.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -86,7 +96,7 @@ if(CMAKE_CROSSCOMPILING)
     message(FATAL_ERROR "No Debian architecture known for ${CMAKE_SYSTEM_PROCESSOR}")
   endif()
 endif()
-set(VELMORA_PACKAGE_SUMMARY "rain on a window pane, a screen saver for XScreenSaver")
+set(VELMORA_PACKAGE_SUMMARY "rain on a window pane, a screen saver for XScreenSaver and Wayland")
 set(VELMORA_PACKAGE_DESCRIPTION
     "The view through a window pane in the rain, drawn with OpenGL: slanted rain
 streaks fall across a dark landscape while water drops run down the pane,
@@ -94,6 +104,9 @@ stick, merge, dry up and leave trails, and a small analogue clock shows the
 local time.
 
 The package holds the hack for XScreenSaver with its settings description,
+which on a Wayland desktop with the layer shell (sway, Hyprland, KDE Plasma
+and others, not GNOME) also covers every output as a saver that an idle
+daemon starts, or lies under every window as a live wallpaper;
 velmora-add-to-xscreensaver, which adds it to a user's XScreenSaver list of
 screen savers, velmora-snapshot, which draws the scene into a PNG picture or
 a WebP recording without a display, and velmora-sim, which runs the scene

@@ -5,12 +5,6 @@ find_package(X11 REQUIRED)
 find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
 include(GNUInstallDirs)
 
-# The host's decisions and its POSIX glue, apart from the program so that the
-# tests can link them.
-add_library(velmora_x11_host STATIC x11_options.cpp x11_close_rules.cpp x11_frame_rate.cpp posix_signals.cpp)
-target_compile_definitions(velmora_x11_host PRIVATE VELMORA_VERSION="${PROJECT_VERSION}")
-target_link_libraries(velmora_x11_host PUBLIC velmora_shell_rules velmora_command_line velmora_options)
-
 if(NOT TARGET velmora_target_glx)
   message(WARNING "velmora: no GLX drawing target; the X11 saver is not built")
   return()
@@ -20,9 +14,10 @@ endif()
 # (tests/host/x11.cmake) are these objects plus, for the test build, its own.
 # An object library's objects go only into the programs that name it, so each
 # program names the drawing target as well.
-add_library(velmora_x11_saver OBJECT x11_main.cpp x11_saver.cpp x11_frame_rate_overlay.cpp)
+# The entry (posix_main.cpp) runs the Wayland host too (wayland.cmake).
+add_library(velmora_x11_saver OBJECT posix_main.cpp x11_saver.cpp)
 target_link_libraries(velmora_x11_saver PUBLIC
-  velmora_x11_host velmora_engine X11::X11 OpenGL::GLX OpenGL::OpenGL velmora_options)
+  velmora_saver_run velmora_wayland_saver X11::X11 OpenGL::GLX OpenGL::OpenGL velmora_options)
 
 add_executable(velmora saver_scene.cpp)
 target_link_libraries(velmora PRIVATE velmora_x11_saver velmora_target_glx)

@@ -13,23 +13,21 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <utility>
 
+#include "host/close_rules.h"
+#include "host/engine_run.h"
+#include "host/frame_rate_overlay.h"
 #include "host/posix_signals.h"
-#include "host/x11_close_rules.h"
-#include "host/x11_frame_rate_overlay.h"
-#include "kernel/universe.h"
+#include "host/report.h"
 #include "render/glx_draw_target.h"
-#include "scene/random.h"
-#include "scene/scene_model.h"
 
 namespace NS_X11Saver {
 
 namespace {
 
-using NS_X11CloseRules::Input;
-using NS_X11Options::Target;
-
-const char* reportName = "velmora";
+using NS_CloseRules::Input;
+using NS_SaverOptions::Target;
 
 // X errors arrive asynchronously on either connection, the drawing one from the
 // worker thread too. The handler only records them: set-up code brackets its
@@ -46,7 +44,7 @@ int RecordError(Display*, XErrorEvent* error)
 
 int ConnectionLost(Display*)
 {
-    std::fprintf(stderr, "%s: lost the connection to the X display\n", reportName);
+    NS_Report::Line("lost the connection to the X display");
     // Xlib cannot go on after this, and the worker may be inside a frame.
     _exit(kExitFailure);
 }
@@ -65,7 +63,7 @@ int EndTrap(Display* display)
 
 int Fail(const std::string& message)
 {
-    std::fprintf(stderr, "%s: %s\n", reportName, message.c_str());
+    NS_Report::Line(message);
     return kExitFailure;
 }
 
@@ -201,9 +199,9 @@ void SetWindowProperties(Session& session, Target target)
 
 // The visual that --visual asks for, checked for OpenGL; the reason in `why`
 // when there is none.
-XVisualInfo* RequestedVisual(Display* display, int screen, const NS_X11Options::Options& options, std::string& why)
+XVisualInfo* RequestedVisual(Display* display, int screen, const NS_SaverOptions::Options& options, std::string& why)
 {
-    using NS_X11Options::VisualChoice;
+    using NS_SaverOptions::VisualChoice;
     if (options.visual == VisualChoice::Gl) {
         why = "the X display offers no double-buffered RGBA visual for OpenGL";
         return ChooseVisual(display, screen);
@@ -228,7 +226,7 @@ XVisualInfo* RequestedVisual(Display* display, int screen, const NS_X11Options::
 }
 
 // A window of the saver's own, with a GLX visual of its choosing.
-int MakeOwnWindow(Session& session, const NS_X11Options::Options& options)
+int MakeOwnWindow(Session& session, const NS_SaverOptions::Options& options)
 {
     const Target target = options.target;
     const int screen = DefaultScreen(session.drawing);
@@ -314,7 +312,7 @@ int MakeContext(Session& session)
 }
 
 // Feeds one event to the rules; true when the saver should end.
-bool HandleEvent(Session& session, NS_X11CloseRules::CloseRules& rules, XEvent& event)
+bool HandleEvent(Session& session, NS_CloseRules::CloseRules& rules, XEvent& event)
 {
     switch (event.type) {
     case KeyPress:
@@ -349,7 +347,8 @@ bool HandleEvent(Session& session, NS_X11CloseRules::CloseRules& rules, XEvent& 
 
 enum class LoopEnd { Closed, WorkerFailed };
 
-LoopEnd RunEventLoop(Session& session, NS_X11CloseRules::CloseRules& rules, const NS_PosixSignals::StopSignals& signals)
+LoopEnd RunEventLoop(Session& session, NS_CloseRules::CloseRules& rules, const NS_PosixSignals::StopSignals& signals,
+                     const NS_EngineRun::EngineRun& engine)
 {
     const int connection = ConnectionNumber(session.events);
     for (;;) {
@@ -361,7 +360,7 @@ LoopEnd RunEventLoop(Session& session, NS_X11CloseRules::CloseRules& rules, cons
         }
         if (signals.Received() != 0 && rules.Ends(Input::StopSignal))
             return LoopEnd::Closed;
-        if (currentUniverse != nullptr && currentUniverse->WorkerFailed())
+        if (engine.Failed())
             return LoopEnd::WorkerFailed;
         pollfd waits[2] = {{connection, POLLIN, 0}, {signals.Descriptor(), POLLIN, 0}};
         // The time-out only bounds how late a failed worker is noticed.
@@ -394,7 +393,7 @@ int OpenConnections(Session& session, const std::string& optionDisplay)
 }
 
 // The window the options name: one of the saver's own, the root, or another program's.
-int MakeTargetWindow(Session& session, const NS_X11Options::Options& options)
+int MakeTargetWindow(Session& session, const NS_SaverOptions::Options& options)
 {
     switch (options.target) {
     case Target::Window:
@@ -404,6 +403,9 @@ int MakeTargetWindow(Session& session, const NS_X11Options::Options& options)
         return AdoptWindow(session, DefaultRootWindow(session.events), true);
     case Target::Foreign:
         return AdoptWindow(session, options.windowId, false);
+    case Target::Wayland:
+    case Target::Wallpaper:
+        break; // the entry runs these on Wayland, never here
     }
     return kExitOk;
 }
@@ -420,9 +422,8 @@ int QueryPointer(Display* display, int& x, int& y)
 
 } // namespace
 
-int RunSaver(const NS_X11Options::Options& options, const char* programName, NS_InitialModel::InitialModel& scene)
+int RunSaver(const NS_SaverOptions::Options& options, NS_InitialModel::InitialModel& scene)
 {
-    reportName = programName;
     // Set up before anything else, so that a SIGTERM during the set-up still
     // ends the program through the loop rather than killing it half-way.
     NS_PosixSignals::StopSignals signals;
@@ -441,21 +442,16 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName, NS_
     int anchorX = 0;
     int anchorY = 0;
     QueryPointer(session.events, anchorX, anchorY);
-    NS_X11CloseRules::CloseRules rules(options.target, anchorX, anchorY);
+    NS_CloseRules::CloseRules rules(NS_SaverOptions::ClosesOnInput(options.target), anchorX, anchorY);
 
-    NS_GlxTarget::WindowTarget target(session.drawing, session.window, session.context);
+    // The target takes the context over; it goes before the session closes the
+    // connection, and the engine run, which stops the worker, before it.
+    NS_GlxTarget::WindowTarget target(session.drawing, session.window, std::exchange(session.context, nullptr));
     if (options.showFrameRate)
-        target.SetOverlay(NS_X11FrameRate::DrawFrameRateOverlay);
-    NS_DrawTarget::Install(&target);
-    SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
-    StartEngineWith(scene);
-    // However the loop is left, the worker stops before the session closes the
-    // connection and the context it draws with.
-    struct EngineStop {
-        ~EngineStop() { StopEngine(); }
-    } engineStop;
+        target.SetOverlay(NS_FrameRate::DrawFrameRateOverlay);
+    NS_EngineRun::EngineRun engine(target, scene);
 
-    const LoopEnd end = RunEventLoop(session, rules, signals);
+    const LoopEnd end = RunEventLoop(session, rules, signals, engine);
     if (end == LoopEnd::Closed && session.windowGone) {
         // Mesa's software rasteriser takes the size of the next frame of a
         // window that is gone from a failed XGetGeometry, values it never set,
@@ -464,8 +460,8 @@ int RunSaver(const NS_X11Options::Options& options, const char* programName, NS_
         std::fflush(nullptr);
         _exit(kExitOk);
     }
-    if (end == LoopEnd::WorkerFailed && currentUniverse != nullptr)
-        return Fail("the scene stopped: " + currentUniverse->WorkerFailure());
+    if (end == LoopEnd::WorkerFailed)
+        return Fail(engine.FailureReport());
     return kExitOk;
 }
 

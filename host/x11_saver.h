@@ -3,7 +3,7 @@
 // rules. The X11 counterpart of the Windows saver window and its message loop.
 #pragma once
 
-#include "host/x11_options.h"
+#include "host/saver_options.h"
 
 namespace NS_InitialModel {
 class InitialModel;
@@ -23,7 +23,7 @@ constexpr int kWindowHeight = 768;
 constexpr const char* kWindowTitle = "The Velmora";
 
 // Runs the scene as a saver on the target the options name until it ends; the
-// exit code. Problems are reported on stderr in one line each, after `programName: `.
-int RunSaver(const NS_X11Options::Options& options, const char* programName, NS_InitialModel::InitialModel& scene);
+// exit code. Problems are reported in one line each (NS_Report).
+int RunSaver(const NS_SaverOptions::Options& options, NS_InitialModel::InitialModel& scene);
 
 } // namespace NS_X11Saver

@@ -25,6 +25,13 @@ public:
     // let go of what the handlers' Init bound to the worker thread.
     virtual void WorkerStopping() noexcept {}
 
+    // Asked by the worker on every tick of its timer, before the cycle: false
+    // lets that tick pass with no cycle at all, so that a scene whose every
+    // view is hidden (an output switched off, a compositor that asks for no
+    // frame) rests instead of ticking for nobody, and goes on from where it
+    // stood once a view wants a frame again. Unpaced universes never ask.
+    virtual bool CycleWanted() noexcept { return true; }
+
 protected:
     // Makes one handler for `universe` and appends it; neither leaks when the
     // other fails for want of memory.

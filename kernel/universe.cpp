@@ -314,7 +314,9 @@ void Universe::RunPaced()
                 Throw<Exception>();
             }
         } while (woken != NS_Platform::WaitResult::Signalled);
-        Cycle(timeService.ReadTime());
+        if (initialModel->CycleWanted()) {
+            Cycle(timeService.ReadTime());
+        }
         if (NS_Platform::WaitForEvent(stopEvent, 0, false) == NS_Platform::WaitResult::Signalled) {
             return;
         }

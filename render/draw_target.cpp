@@ -52,4 +52,10 @@ void Present()
     }
 }
 
+bool Wanted()
+{
+    DrawTarget* target = Installed();
+    return target == nullptr || target->Wanted();
+}
+
 } // namespace NS_DrawTarget

@@ -31,6 +31,13 @@ public:
     virtual void Render(const std::function<void()>& drawFrame) { drawFrame(); }
     // Shows the frame just drawn into the current view.
     virtual void Present() = 0;
+    // On the worker, before each cycle: false while no view wants a frame
+    // and the target has nothing else to do on the worker, so that the scene
+    // rests. A window or an offscreen buffer always wants one.
+    virtual bool Wanted() { return true; }
+    // Which view the frame being drawn is for, to tell their frame rates
+    // apart: 0 on a target with one view.
+    virtual int CurrentView() const { return 0; }
 
     // What the host draws over each frame before it is shown, on the worker
     // with the context current (the frame rate); null draws nothing. Set it
@@ -57,5 +64,7 @@ void Release();
 void Render(const std::function<void()>& drawFrame);
 // Draws the overlay, then shows the frame.
 void Present();
+// True while none is installed.
+bool Wanted();
 
 } // namespace NS_DrawTarget

@@ -257,11 +257,18 @@ void Context::ChooseConfig(EGLint surfaceType)
         Fail("EGL offers no config for desktop OpenGL with 8-bit colour and a 24-bit depth buffer");
     std::vector<EGLConfig> configs(static_cast<std::size_t>(count));
     eglChooseConfig(display, wanted, configs.data(), count, &count);
+    // EGL lists the deepest colour first: 10 bits a channel where the driver
+    // has them, which draws other pixels than GLX's 8 (and costs more).
+    const auto attribute = [this](EGLConfig candidate, EGLint name) {
+        EGLint value = -1;
+        return eglGetConfigAttrib(display, candidate, name, &value) ? value : -1;
+    };
     config = configs.front();
     for (int i = 0; i < count; ++i) {
-        EGLint alpha = 0;
-        if (eglGetConfigAttrib(display, configs[static_cast<std::size_t>(i)], EGL_ALPHA_SIZE, &alpha) && alpha == 0) {
-            config = configs[static_cast<std::size_t>(i)];
+        const EGLConfig candidate = configs[static_cast<std::size_t>(i)];
+        if (attribute(candidate, EGL_RED_SIZE) == 8 && attribute(candidate, EGL_GREEN_SIZE) == 8 &&
+            attribute(candidate, EGL_BLUE_SIZE) == 8 && attribute(candidate, EGL_ALPHA_SIZE) == 0) {
+            config = candidate;
             break;
         }
     }

@@ -4,6 +4,12 @@
 
 namespace NS_GlxTarget {
 
+WindowTarget::~WindowTarget()
+{
+    if (context != nullptr)
+        glXDestroyContext(display, context);
+}
+
 void WindowTarget::FollowDrawableSize()
 {
     Window root;

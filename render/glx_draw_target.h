@@ -1,6 +1,7 @@
 // The X11 drawing target: a window (or other drawable) on the worker's own
 // display connection and the GLX context made for it. The host makes both and
-// releases them only after the engine has stopped; the target follows the
+// hands the context over; the target destroys it, after the engine has
+// stopped and before the host closes the connection. It follows the
 // drawable's size, which the user or the window's owner may change.
 #pragma once
 
@@ -16,6 +17,7 @@ public:
         : display(connection), drawable(window), context(glContext)
     {
     }
+    ~WindowTarget() override;
 
     void MakeCurrent() override;
     void Release() override;

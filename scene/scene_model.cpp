@@ -27,6 +27,11 @@ void InitialModel::WorkerStopping() noexcept
     NS_DrawTarget::Release();
 }
 
+bool InitialModel::CycleWanted() noexcept
+{
+    return NS_DrawTarget::Wanted();
+}
+
 void StartEngineWith(NS_InitialModel::InitialModel& model)
 {
     // Two universes would share the one rendering context from two workers.

@@ -19,6 +19,9 @@ public:
     // The Loader made the drawing target's context current on the worker in its
     // Init; the worker lets go of it here, so that the host can delete it.
     void WorkerStopping() noexcept override;
+    // Whether the drawing target has a view that wants a frame (see
+    // NS_DrawTarget::DrawTarget::Wanted).
+    bool CycleWanted() noexcept override;
 };
 
 // The one model of the program; it outlives every universe.

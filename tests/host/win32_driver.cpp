@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace velmora_driver {
 
@@ -15,6 +16,44 @@ std::wstring OwnDirectory()
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring directory(path);
     return directory.substr(0, directory.find_last_of(L"\\/"));
+}
+
+bool MovePointer(int x, int y, DWORD timeoutMs)
+{
+    const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    if (!underWine) {
+        SetCursorPos(x, y);
+    } else {
+        // Wine starts a Unix program as it is and hands back no process to wait
+        // for: the wait is for the position below.
+        std::wstring commandLine = L"xdotool mousemove " + std::to_wstring(x) + L" " + std::to_wstring(y);
+        std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+        buffer.push_back(L'\0');
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        if (!CreateProcessW(L"Z:\\usr\\bin\\xdotool", buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &started)) {
+            std::fprintf(stderr, "cannot start /usr/bin/xdotool (error %lu): scripts/install-deps installs it\n",
+                         GetLastError());
+            return false;
+        }
+        if (started.hProcess != nullptr) {
+            CloseHandle(started.hThread);
+            CloseHandle(started.hProcess);
+        }
+    }
+    const DWORD start = GetTickCount();
+    for (;;) {
+        POINT at{};
+        if (GetCursorPos(&at) && at.x == x && at.y == y) {
+            return true;
+        }
+        if (GetTickCount() - start >= timeoutMs) {
+            return false;
+        }
+        PumpFor(20);
+    }
 }
 
 Saver::Saver(const std::wstring& arguments, const wchar_t* image) : imageName(image)
@@ -162,6 +201,14 @@ HWND Saver::WaitForSaverWindow(DWORD timeoutMs)
     if (window != nullptr) {
         // Let the first frames come.
         PumpFor(300);
+    } else if (!Started()) {
+        std::fprintf(stderr, "no saver window: the saver did not start (error %lu)\n", startError);
+    } else {
+        // Why, for the test that expected a window: how the saver ended, if it did.
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process.hProcess, &code);
+        std::fprintf(stderr, "no saver window: the saver %s 0x%lX\n",
+                     code == STILL_ACTIVE ? "runs, code" : "ended with", code);
     }
     return window;
 }

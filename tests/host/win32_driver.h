@@ -54,6 +54,16 @@ private:
     DWORD startError = 0;
 };
 
+// Moves the pointer as a hand on the mouse would and waits (pumping this
+// thread's messages) until GetCursorPos reports it there; false when it never
+// did. On Windows that is SetCursorPos. Under Wine it is a move of the X
+// pointer itself (xdotool, through the XTEST extension), which reaches every
+// window as a real move: Wine's SetCursorPos leaves the X pointer where it is
+// while a full-screen window holds Wine's pointer grab, or while Wine's desktop
+// is starting, and GetCursorPos reports a position set that way for 100 ms
+// only, then the X pointer again.
+bool MovePointer(int x, int y, DWORD timeoutMs = 60000);
+
 // How long a test waits for a window's answer to a sent message: a bound for a
 // busy machine, and no SMTO_ABORTIFHUNG, whose idea of a hung window is five
 // seconds without reading messages.

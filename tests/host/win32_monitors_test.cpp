@@ -44,8 +44,7 @@ TEST(SUITE, CoversTheVirtualScreenPixelForPixelAndDrawsOnEveryMonitor)
     ASSERT_EQ(GetSystemMetrics(SM_CXVIRTUALSCREEN), EXPECTED_WIDTH);
     ASSERT_EQ(GetSystemMetrics(SM_CYVIRTUALSCREEN), EXPECTED_HEIGHT);
 
-    SetCursorPos(100, 100);
-    PumpFor(50);
+    ASSERT_TRUE(MovePointer(100, 100));
     Saver saver(L"/s");
     HWND window = saver.WaitForSaverWindow();
     ASSERT_NE(window, nullptr);

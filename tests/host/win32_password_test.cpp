@@ -48,7 +48,7 @@ struct PasswordCase : ::testing::Test {
         ASSERT_TRUE(OwnPasswordFamily()) << "the prefix does not report the 9x family";
         DeleteFileW(LogPath().c_str());
         SetEnvironmentVariableW(L"VELMORA_TEST_PASSWORD_LOG", LogPath().c_str());
-        SetCursorPos(300, 300);
+        ASSERT_TRUE(MovePointer(300, 300));
     }
     void TearDown() override
     {

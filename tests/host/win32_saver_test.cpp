@@ -16,22 +16,18 @@ namespace {
 // busy machine must not turn it into a failure.
 constexpr DWORD kCloseBoundMs = 30000;
 
-void PlaceCursor(int x, int y)
-{
-    SetCursorPos(x, y);
-    PumpFor(50);
-}
-
-struct CursorAt {
-    CursorAt(int x, int y) { PlaceCursor(x, y); }
+struct PointerAt {
+    explicit PointerAt(int x, int y)
+    {
+        EXPECT_TRUE(MovePointer(x, y)) << "the pointer never reached " << x << "," << y;
+    }
 };
 
 // Starts the full-screen saver and waits for its window.
 struct Running {
-    // Before the saver starts: it takes the cursor's place as its anchor then,
-    // and a move after that (from wherever a fresh display put the pointer)
-    // would close it.
-    CursorAt cursor{200, 200};
+    // Before the saver starts: it takes the pointer's place as its anchor then,
+    // and the moves of a test count from there.
+    PointerAt pointer{200, 200};
     Saver saver{L"/s"};
     HWND window = nullptr;
     Running() { window = saver.WaitForSaverWindow(); }
@@ -185,7 +181,7 @@ TEST(SaverPreview, RunsInsideItsParentIgnoresInputAndEndsWithIt)
     PostMessageW(preview, WM_KEYDOWN, VK_SPACE, 0);
     PostMessageW(preview, WM_LBUTTONDOWN, 0, 0);
     PostMessageW(preview, WM_ACTIVATEAPP, 0, 0);
-    PlaceCursor(600, 500);
+    ASSERT_TRUE(MovePointer(600, 500));
     PostMessageW(preview, WM_MOUSEMOVE, 0, 0);
     PumpFor(500);
     EXPECT_TRUE(saver.Running());
@@ -280,12 +276,11 @@ TEST(SaverClose, TheMouseMayMoveFourPixelsButNotFive)
 {
     Running run;
     ASSERT_NE(run.window, nullptr);
-    PlaceCursor(203, 201);
-    PostMessageW(run.window, WM_MOUSEMOVE, 0, MAKELPARAM(203, 201));
+    // Real moves of the pointer: the system tells the saver of each itself.
+    ASSERT_TRUE(MovePointer(203, 201));
     PumpFor(600);
     ASSERT_TRUE(run.saver.Running()) << "3 + 1 pixels closed the saver";
-    PlaceCursor(204, 201);
-    PostMessageW(run.window, WM_MOUSEMOVE, 0, MAKELPARAM(204, 201));
+    ASSERT_TRUE(MovePointer(204, 201));
     int code = 99;
     ASSERT_TRUE(run.saver.WaitForExit(kCloseBoundMs, code)) << "4 + 1 pixels did not close the saver";
     EXPECT_EQ(code, 0);

@@ -1,12 +1,12 @@
 # Tests of the X11 saver: its decisions natively, the program itself on a
 # virtual display that each test process starts for itself. Included by
 # tests/host/CMakeLists.txt on every target but Windows.
-velmora_test_suite(velmora_x11_host_tests
-  SOURCES x11_options_test.cpp x11_close_rules_test.cpp x11_frame_rate_test.cpp
-  LIBRARIES velmora_x11_host
+velmora_test_suite(velmora_saver_host_tests
+  SOURCES saver_options_test.cpp close_rules_test.cpp frame_rate_test.cpp layer_shell_rules_test.cpp
+  LIBRARIES velmora_saver_host
   LABELS host)
 # The manual page and XScreenSaver's description are read from the sources.
-target_compile_definitions(velmora_x11_host_tests PRIVATE VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+target_compile_definitions(velmora_saver_host_tests PRIVATE VELMORA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 # The program itself. Each test starts velmora and drives it through a display
 # of its own, so the tests run in parallel; `ctest -L display` selects them.

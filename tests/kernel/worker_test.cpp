@@ -53,6 +53,21 @@ TEST(Worker, RunsAboutOneCyclePerThirtyMilliseconds)
     EXPECT_EQ(model.journal->Count(NS_Events::Tick), model.journal->Count(NS_Events::Render));
 }
 
+TEST(Worker, RestsWhileTheModelWantsNoCycleAndGoesOnOnceItDoes)
+{
+    struct RestingModel : ScriptedModel {
+        using ScriptedModel::ScriptedModel;
+        std::atomic<bool> wanted{false};
+        bool CycleWanted() noexcept override { return wanted.load(); }
+    };
+    RestingModel model{{L"Drop"}};
+    NS_Universe::Universe universe(&model);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(universe.CyclesRun(), 0u) << "ticks that nobody wants run no cycle";
+    model.wanted = true;
+    EXPECT_TRUE(WaitUntil([&] { return universe.CyclesRun() >= 2; }));
+}
+
 TEST(Worker, RunsInitAndEveryEventOnItsOwnThread)
 {
     ScriptedModel model{{L"Drop", L"Listener"}};

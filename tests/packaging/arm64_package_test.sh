@@ -9,7 +9,7 @@
 # velmora-sim, AMD64_ROOT the unpacked amd64 package of debian_package_test.sh.
 # Exit status 0 for a pass, 77 for a skip, anything else for a failure, with
 # the reason on stderr.
-set -uo pipefail
+set -euo pipefail
 
 step=$1
 source=$2
@@ -32,11 +32,13 @@ the_deb() {
 
 programs=(usr/libexec/xscreensaver/velmora usr/bin/velmora-snapshot usr/bin/velmora-sim)
 
+[ "$step" = build ] || skip_when_the_build_was_skipped
+
 case "$step" in
 build)
-  need_packages --arm64
   rm -rf "$work"
   mkdir -p "$work"
+  need_packages --arm64
   log="$work/build.log"
   start=$(date +%s)
   { (cd "$source" && cmake --preset arm64 -B "$work/build") && cmake --build "$work/build" -j"$(nproc)"; } >"$log" 2>&1 ||
@@ -63,14 +65,16 @@ files)
   grep -qx 'Architecture: arm64' "$work/control" || fail "the package's architecture is not arm64: $(cat "$work/control")"
   grep -qx 'Recommends: xscreensaver' "$work/control" || fail "the package does not recommend xscreensaver"
   depends=$(sed -n 's/^Depends: //p' "$work/control")
-  for library in libc6 libx11-6 libpng16-16 'libglx0\|libgl1' libegl1 libopengl0; do
+  for library in libc6 libx11-6 libpng16-16 'libglx0\|libgl1' libwayland-client0 libwayland-egl1 libegl1 \
+    libopengl0; do
     grep -q "\b\($library\)\b" <<<"$depends" || fail "the computed dependencies miss $library: $depends"
   done
   ! grep -qi 'osmesa' <<<"$depends" || fail "the package depends on OSMesa: $depends"
   # dpkg-shlibdeps read arm64 libraries: every package named is one of
   # Debian's arm64 archive.
   names=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*//; s/[[:space:]]//g' | sort -u)
-  known=$(apt-cache show --no-all-versions $(sed 's/$/:arm64/' <<<"$names") 2>/dev/null |
+  # apt-cache fails on a name it does not know: that name is reported below.
+  known=$({ apt-cache show --no-all-versions $(sed 's/$/:arm64/' <<<"$names") 2>/dev/null || true; } |
     awk '$1 == "Package:" { name = $2 } $1 == "Architecture:" && $2 == "arm64" { print name }' | sort -u)
   for name in $names; do
     grep -qx "$name" <<<"$known" || fail "the dependency $name is not a package of the arm64 archive"
@@ -83,8 +87,8 @@ scene)
   # checkpoint; every cycle's figures must be this build's, and the table's
   # checkpoints the table's.
   table="$source/tests/scene/golden_checksums.cpp"
-  checkpoints=$(grep -oE '\{[0-9]+, [0-9]+, 0x[0-9a-f]{16}ull\}' "$table" | tr -d '{},' | sed 's/ull$//; s/0x//')
-  [ -n "$checkpoints" ] || fail "no checkpoints found in $table"
+  checkpoints=$(grep -oE '\{[0-9]+, [0-9]+, 0x[0-9a-f]{16}ull\}' "$table" | tr -d '{},' | sed 's/ull$//; s/0x//') ||
+    fail "no checkpoints found in $table"
   for seed in $(awk '{ print $1 }' <<<"$checkpoints" | sort -un); do
     arguments=(--seed "$seed" --cycles 6000 --every 1)
     qemu-aarch64 "$root/usr/bin/velmora-sim" "${arguments[@]}" >"$work/sim-$seed.arm64" 2>&1 ||

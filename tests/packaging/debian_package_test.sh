@@ -65,6 +65,11 @@ files)
     usr/bin/velmora-add-to-xscreensaver; do
     [ -x "$root/$program" ] || fail "/$program is not executable"
   done
+  # velmora on PATH, for idle daemons and autostart files on Wayland: a
+  # relative link to the hack, and the one link the package holds.
+  [ "$(readlink "$root/usr/bin/velmora")" = ../libexec/xscreensaver/velmora ] ||
+    fail "/usr/bin/velmora is not a relative link to the hack"
+  [ "$(cd "$root" && find . -type l)" = ./usr/bin/velmora ] || fail "the package holds unexpected links"
   for page in usr/share/man/man6/velmora.6.gz usr/share/man/man1/velmora-add-to-xscreensaver.1.gz \
     usr/share/doc/velmora/changelog.gz; do
     gzip -t "$root/$page" || fail "/$page is not a gzip file"
@@ -83,15 +88,16 @@ files)
   grep -qx 'TryExec=/usr/libexec/xscreensaver/velmora' "$entry" || fail "the desktop entry's TryExec is not the installed hack"
   grep -q '^Recommends: xscreensaver$' "$work/control" || fail "the package does not recommend xscreensaver"
   # Computed by dpkg-shlibdeps; OpenGL comes as libgl1 or as GLVND's libglx0,
-  # offscreen OpenGL as GLVND's libegl1 and libopengl0, never OSMesa.
-  for library in libc6 libx11-6 libpng16-16 'libglx0\|libgl1' libegl1 libopengl0; do
+  # offscreen and for Wayland as GLVND's libEGL and libOpenGL, never OSMesa.
+  for library in libc6 libx11-6 libpng16-16 'libglx0\|libgl1' libwayland-client0 libwayland-egl1 \
+    libegl1 libopengl0; do
     grep -q "^Depends:.*\b\($library\)\b" "$work/control" || fail "the computed dependencies miss $library"
   done
   ! grep -qi '^Depends:.*osmesa' "$work/control" || fail "the package depends on OSMesa: $(grep '^Depends:' "$work/control")"
   ;;
 
 start)
-  for program in usr/libexec/xscreensaver/velmora usr/bin/velmora-snapshot usr/bin/velmora-sim \
+  for program in usr/libexec/xscreensaver/velmora usr/bin/velmora usr/bin/velmora-snapshot usr/bin/velmora-sim \
     usr/bin/velmora-add-to-xscreensaver; do
     output=$(env -u DISPLAY "$root/$program" --help 2>&1) || fail "/$program --help fails: $output"
     grep -qi 'usage' <<<"$output" || fail "/$program --help shows no usage: $output"

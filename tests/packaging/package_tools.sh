@@ -6,13 +6,15 @@
 # When some are missing, CI (as root with CI=true) installs them with
 # scripts/install-deps, as a fresh machine needs; anywhere else the test is
 # skipped (77) with the command that would install them, so that a developer
-# who builds only for amd64 and Windows never gets them unasked.
+# who builds only for amd64 and Windows never gets them unasked. The reason
+# stays in $work/skipped for the steps that build on this one's result.
 need_packages() {
   local option=$1 install_deps
   install_deps="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/install-deps"
   "$install_deps" --check "$option" 2>/dev/null && return 0
   if [ "$(id -u)" -ne 0 ] || [ "${CI:-}" != "true" ]; then
-    echo "skipped: the packages of '$install_deps $option' are missing: $("$install_deps" --check "$option" 2>&1)" >&2
+    echo "the packages of '$install_deps $option' are missing: $("$install_deps" --check "$option" 2>&1)" >"$work/skipped"
+    echo "skipped: $(cat "$work/skipped")" >&2
     exit 77
   fi
   # Package tests running in parallel take turns: apt allows one at a time.
@@ -37,6 +39,14 @@ snapshot_without_osmesa() {
   [ "$(head -c 4 "$picture" | od -An -c | tr -d ' ')" = '211PNG' ] || fail "velmora-snapshot wrote no PNG picture: $output"
   grep -q '^velmora-snapshot: drawn by ' <<<"$output" || fail "velmora-snapshot does not say what drew: $output"
   echo "with ${#hidden[@]} copies of libOSMesa hidden: $(grep 'drawn by' <<<"$output")" >&2
+}
+
+# A step on the build step's result is skipped, not failed, when that was.
+skip_when_the_build_was_skipped() {
+  if [ -f "$work/skipped" ]; then
+    echo "skipped: the build step was: $(cat "$work/skipped")" >&2
+    exit 77
+  fi
 }
 
 # Makes the Debian package from a build's CPack configuration into $work/cpack,

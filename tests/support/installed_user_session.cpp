@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "tests/support/posix_child_process.h"
+#include "tests/support/posix_temporary_folder.h"
 
 namespace velmora_test {
 
@@ -164,17 +165,6 @@ std::string InstalledUserSession::ReadHomeFile(const std::string& name) const
     return text.str();
 }
 
-namespace {
-std::vector<std::string> NulSeparated(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::vector<std::string> words;
-    for (std::string word; std::getline(file, word, '\0');)
-        words.push_back(word);
-    return words;
-}
-} // namespace
-
 bool DisplayProcess::Runs(const std::string& executable) const
 {
     struct stat running, wanted;
@@ -203,12 +193,12 @@ std::vector<DisplayProcess> ProcessesOnDisplay(const std::string& display)
         process.pid = static_cast<pid_t>(std::stoi(name));
         if (process.pid == getpid())
             continue;
-        process.environment = NulSeparated(entry.path() / "environ");
+        process.environment = NulSeparatedWords((entry.path() / "environ").string());
         // Savers name the screen too (":3.0" for ":3").
         const std::string on = process.Variable("DISPLAY");
         if (on != display && on.rfind(display + ".", 0) != 0)
             continue;
-        process.arguments = NulSeparated(entry.path() / "cmdline");
+        process.arguments = NulSeparatedWords((entry.path() / "cmdline").string());
         if (!process.arguments.empty())
             found.push_back(process);
     }

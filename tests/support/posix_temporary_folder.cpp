@@ -1,12 +1,43 @@
 #include "tests/support/posix_temporary_folder.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace velmora_test {
+
+namespace {
+
+// Gives the owner every folder from `name` (in the folder `parent`) down, so
+// that their entries can be removed; anything but a real folder is left as it is.
+void OpenFoldersToOwner(int parent, const char* name)
+{
+    struct stat status {};
+    if (fstatat(parent, name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(status.st_mode))
+        return;
+    fchmodat(parent, name, 0700, AT_SYMLINK_NOFOLLOW);
+    const int folder = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return;
+    DIR* entries = fdopendir(folder);
+    if (entries == nullptr) {
+        close(folder);
+        return;
+    }
+    while (const dirent* entry = readdir(entries))
+        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+            OpenFoldersToOwner(dirfd(entries), entry->d_name);
+    closedir(entries);
+}
+
+} // namespace
 
 TemporaryFolder::TemporaryFolder(const std::string& prefix, const std::string& parent)
 {
@@ -20,8 +51,13 @@ TemporaryFolder::TemporaryFolder(const std::string& prefix, const std::string& p
 
 TemporaryFolder::~TemporaryFolder()
 {
-    if (path.empty())
-        return;
+    if (!path.empty())
+        RemoveTree(path);
+}
+
+void RemoveTree(const std::string& path)
+{
+    OpenFoldersToOwner(AT_FDCWD, path.c_str());
     std::error_code ignored;
     std::filesystem::remove_all(path, ignored);
 }
@@ -42,6 +78,15 @@ std::string FirstLine(const std::string& path)
     std::string line;
     std::getline(file, line);
     return line;
+}
+
+std::vector<std::string> NulSeparatedWords(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::vector<std::string> words;
+    for (std::string word; std::getline(file, word, '\0');)
+        words.push_back(word);
+    return words;
 }
 
 } // namespace velmora_test

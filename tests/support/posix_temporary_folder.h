@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace velmora_test {
 
@@ -25,10 +26,18 @@ private:
     std::string path;
 };
 
+// Removes `path` and everything under it, first giving its owner back every
+// folder in it that a test locked. Links are removed, never followed: a mode
+// changed through one would change a file outside the folder.
+void RemoveTree(const std::string& path);
+
 // The whole of a file, byte for byte; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 
 // The first line of a file, without its newline; empty when there is none.
 std::string FirstLine(const std::string& path);
+
+// The words of a file of NUL-separated words, such as /proc/PID/environ.
+std::vector<std::string> NulSeparatedWords(const std::string& path);
 
 } // namespace velmora_test

@@ -194,20 +194,13 @@ public:
         }
         Own(path);
     }
-    ~Home()
-    {
-        for (const auto& entry : fs::recursive_directory_iterator(path)) {
-            ::chmod(entry.path().c_str(), 0700);
-        }
-        ::chmod(path.c_str(), 0700);
-        fs::remove_all(path);
-    }
+    ~Home() { velmora_test::RemoveTree(path); }
 
     std::string File(const std::string& name) const { return path + "/" + name; }
     void Write(const std::string& name, const std::string& contents, mode_t mode = 0644) const
     {
         std::ofstream(File(name), std::ios::binary) << contents;
-        ::chmod(File(name).c_str(), mode);
+        ::fchmodat(AT_FDCWD, File(name).c_str(), mode, AT_SYMLINK_NOFOLLOW);
         Own(File(name));
     }
     void Link(const std::string& name, const std::string& to) const
@@ -283,10 +276,10 @@ private:
     static std::string Bytes(const std::string& at)
     {
         struct stat st {};
-        ::stat(at.c_str(), &st);
-        ::chmod(at.c_str(), st.st_mode | S_IRUSR);
+        ::lstat(at.c_str(), &st);
+        ::fchmodat(AT_FDCWD, at.c_str(), st.st_mode | S_IRUSR, AT_SYMLINK_NOFOLLOW);
         const std::string bytes = ReadFile(at);
-        ::chmod(at.c_str(), st.st_mode & 07777);
+        ::fchmodat(AT_FDCWD, at.c_str(), st.st_mode & 07777, AT_SYMLINK_NOFOLLOW);
         return std::to_string(st.st_mode & 07777) + ":" + bytes;
     }
     void Own(const std::string& at) const

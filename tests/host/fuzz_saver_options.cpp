@@ -1,16 +1,17 @@
-// libFuzzer target: the X11 saver's command line and XSCREENSAVER_WINDOW, which
-// a daemon sets, through the public parse functions. Beyond memory safety it
-// checks what x11_main relies on: a failure says why, a window or visual to use
-// is one an X server could have, and the environment's window is the one taken
-// when the command line names none.
+// libFuzzer target: the Linux saver's command line and XSCREENSAVER_WINDOW,
+// which a daemon sets, through the public parse functions. Beyond memory safety
+// it checks what the entry relies on: a failure says why, a window or visual to
+// use is one an X server could have, the environment's window is the one taken
+// when the command line names none, and a Wayland target comes with nothing
+// that is for X11.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "host/x11_options.h"
+#include "host/saver_options.h"
 #include "tests/support/fuzz_arguments.h"
 
-using namespace NS_X11Options;
+using namespace NS_SaverOptions;
 
 namespace {
 
@@ -24,7 +25,7 @@ void Check(bool holds)
 bool Targeted(const std::vector<std::string>& arguments)
 {
     for (const std::string& argument : arguments) {
-        for (const char* name : {"root", "fullscreen", "window", "window-id"}) {
+        for (const char* name : {"root", "fullscreen", "window", "window-id", "wayland", "wallpaper"}) {
             for (const std::string dashes : {"-", "--"}) {
                 const std::string option = dashes + name;
                 if (argument == option || argument.rfind(option + "=", 0) == 0) {
@@ -61,6 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::uint32_t fromEnvironment = 0;
         if (environmentSet && !Targeted(arguments) && ParseWindowId(environment, fromEnvironment)) {
             Check(options.target == Target::Foreign && options.windowId == fromEnvironment);
+        }
+        if (OnWayland(options.target)) {
+            Check(options.windowId == 0 && options.visual == VisualChoice::Gl && !options.installColormap &&
+                  options.displayName.empty());
         }
     }
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "host/x11_frame_rate.h"
+#include "host/frame_rate.h"
 
-using NS_X11FrameRate::FrameRateMeter;
-using NS_X11FrameRate::FrameRateText;
-using NS_X11FrameRate::Glyph;
+using NS_FrameRate::FrameRateMeter;
+using NS_FrameRate::FrameRateText;
+using NS_FrameRate::Glyph;
 
 TEST(FrameRate, CountsFramesAndCpuTimeOverEachWholeSecond)
 {

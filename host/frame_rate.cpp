@@ -1,8 +1,8 @@
-#include "host/x11_frame_rate.h"
+#include "host/frame_rate.h"
 
 #include <cstdio>
 
-namespace NS_X11FrameRate {
+namespace NS_FrameRate {
 
 std::string FrameRateText(double framesPerSecond, double loadPercent)
 {
@@ -62,4 +62,4 @@ const std::uint8_t* Glyph(char c)
     return nullptr;
 }
 
-} // namespace NS_X11FrameRate
+} // namespace NS_FrameRate

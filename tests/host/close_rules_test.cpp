@@ -3,17 +3,19 @@
 #include <csignal>
 #include <poll.h>
 
+#include "host/close_rules.h"
 #include "host/posix_signals.h"
-#include "host/x11_close_rules.h"
+#include "host/saver_options.h"
 
-using NS_X11CloseRules::CloseRules;
-using NS_X11CloseRules::Input;
-using NS_X11Options::Target;
+using NS_CloseRules::CloseRules;
+using NS_CloseRules::Input;
+using NS_SaverOptions::ClosesOnInput;
+using NS_SaverOptions::Target;
 
-TEST(X11CloseRules, OwnWindowsCloseOnKeysClicksAndTheWindowManager)
+TEST(CloseRules, OwnWindowsCloseOnKeysClicksAndTheWindowManager)
 {
-    for (Target target : {Target::Window, Target::FullScreen}) {
-        CloseRules rules(target, 100, 100);
+    for (Target target : {Target::Window, Target::FullScreen, Target::Wayland}) {
+        CloseRules rules(ClosesOnInput(target), 100, 100);
         EXPECT_TRUE(rules.Ends(Input::Key));
         EXPECT_TRUE(rules.Ends(Input::CloseRequest));
         for (int button : {1, 2, 3})
@@ -24,33 +26,51 @@ TEST(X11CloseRules, OwnWindowsCloseOnKeysClicksAndTheWindowManager)
     }
 }
 
-TEST(X11CloseRules, SmallMovesAddUpAgainstTheAnchor)
+TEST(CloseRules, SmallMovesAddUpAgainstTheAnchor)
 {
-    CloseRules rules(Target::Window, 100, 100);
+    CloseRules rules(ClosesOnInput(Target::Window), 100, 100);
     EXPECT_FALSE(rules.Ends(Input::Motion, 102, 100));
     EXPECT_FALSE(rules.Ends(Input::Motion, 103, 101)) << "3 right and 1 down is 4: stays";
     EXPECT_TRUE(rules.Ends(Input::Motion, 104, 101)) << "one more pixel away is 5: closes";
 }
 
-TEST(X11CloseRules, NegativeMovesCountAsFarAsPositiveOnes)
+TEST(CloseRules, NegativeMovesCountAsFarAsPositiveOnes)
 {
-    CloseRules rules(Target::FullScreen, 0, 0);
+    CloseRules rules(ClosesOnInput(Target::FullScreen), 0, 0);
     EXPECT_FALSE(rules.Ends(Input::Motion, -2, -2));
     EXPECT_TRUE(rules.Ends(Input::Motion, -3, -2));
 }
 
-TEST(X11CloseRules, ThePointerComingInBecomesTheAnchor)
+TEST(CloseRules, ThePointerComingInBecomesTheAnchor)
 {
-    CloseRules rules(Target::Window, 2000, 2000);
+    CloseRules rules(ClosesOnInput(Target::Window), 2000, 2000);
     EXPECT_FALSE(rules.Ends(Input::Enter, 10, 10));
     EXPECT_FALSE(rules.Ends(Input::Motion, 12, 12));
     EXPECT_TRUE(rules.Ends(Input::Motion, 13, 12));
 }
 
-TEST(X11CloseRules, OtherPeoplesWindowsIgnoreInput)
+TEST(CloseRules, WithoutAnAnchorTheFirstPositionSeenBecomesIt)
 {
-    for (Target target : {Target::Root, Target::Foreign}) {
-        CloseRules rules(target, 0, 0);
+    CloseRules rules(ClosesOnInput(Target::Wayland));
+    EXPECT_FALSE(rules.Ends(Input::Motion, 700, 300)) << "the first report of the pointer is no move";
+    EXPECT_FALSE(rules.Ends(Input::Motion, 702, 302));
+    EXPECT_TRUE(rules.Ends(Input::Motion, 703, 302));
+
+    // Onto the next output's surface: the crossing is a move from the first
+    // anchor, not a new anchor.
+    CloseRules crossing(true);
+    EXPECT_FALSE(crossing.Ends(Input::Enter, 1021, 400));
+    EXPECT_FALSE(crossing.Ends(Input::Enter, 1024, 400));
+    EXPECT_TRUE(crossing.Ends(Input::Motion, 1026, 400));
+    CloseRules far(true);
+    EXPECT_FALSE(far.Ends(Input::Enter, 1021, 400));
+    EXPECT_TRUE(far.Ends(Input::Enter, 1030, 400));
+}
+
+TEST(CloseRules, OtherPeoplesWindowsIgnoreInput)
+{
+    for (Target target : {Target::Root, Target::Foreign, Target::Wallpaper}) {
+        CloseRules rules(ClosesOnInput(target), 0, 0);
         EXPECT_FALSE(rules.Ends(Input::Key));
         EXPECT_FALSE(rules.Ends(Input::Button, 1));
         EXPECT_FALSE(rules.Ends(Input::Enter, 500, 500));
@@ -61,10 +81,11 @@ TEST(X11CloseRules, OtherPeoplesWindowsIgnoreInput)
     }
 }
 
-TEST(X11CloseRules, SignalsAndALostWindowEndEveryTarget)
+TEST(CloseRules, SignalsAndALostWindowEndEveryTarget)
 {
-    for (Target target : {Target::Window, Target::FullScreen, Target::Root, Target::Foreign}) {
-        CloseRules rules(target, 0, 0);
+    for (Target target :
+         {Target::Window, Target::FullScreen, Target::Root, Target::Foreign, Target::Wayland, Target::Wallpaper}) {
+        CloseRules rules(ClosesOnInput(target), 0, 0);
         EXPECT_TRUE(rules.Ends(Input::StopSignal));
         EXPECT_TRUE(rules.Ends(Input::TargetGone));
     }

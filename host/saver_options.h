@@ -1,5 +1,6 @@
-// The command line of the X11 saver, in the conventions of XScreenSaver hacks:
-// which window to draw into, and how the program ends.
+// The command line of the Linux saver, in the conventions of XScreenSaver hacks:
+// which window (X11) or which layer of every output (Wayland) to draw on, and
+// how the program ends.
 #pragma once
 
 #include <cstdint>
@@ -8,13 +9,15 @@
 
 #include "host/command_line.h"
 
-namespace NS_X11Options {
+namespace NS_SaverOptions {
 
 enum class Target {
     Window,     // a window of its own, 1024 x 768, closed by input like the Windows saver
     FullScreen, // a window of its own covering the screen, closed by input
     Root,       // the root window; only a signal ends it
     Foreign,    // a window made by another program (--window-id or XSCREENSAVER_WINDOW)
+    Wayland,    // over every window on each output of a Wayland desktop, closed by input
+    Wallpaper,  // under every window on each output of a Wayland desktop; only a signal ends it
 };
 
 enum class Action {
@@ -45,6 +48,19 @@ struct Options {
     bool showUsage = false;
 };
 
+// The exit statuses of the saver on either display system: 0 when it ends as
+// told; 1 for a bad command line, when it cannot run, or when its scene fails,
+// as XScreenSaver's hacks do.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+
+// Whether input ends the saver: in a window of its own or over a Wayland
+// desktop it does; on someone else's window the owner decides when it ends,
+// and a wallpaper only a signal ends.
+bool ClosesOnInput(Target target);
+// Whether the target is on a Wayland display rather than on X11.
+bool OnWayland(Target target);
+
 // X resource ids are 29 bits wide; anything above cannot name a window.
 constexpr std::uint32_t kLargestResourceId = 0x1FFFFFFFu;
 
@@ -63,4 +79,4 @@ std::string UsageText(const std::string& programName);
 std::vector<NS_CommandLine::Form> OptionForms();
 std::string VersionText();
 
-} // namespace NS_X11Options
+} // namespace NS_SaverOptions

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace NS_X11FrameRate {
+namespace NS_FrameRate {
 
 // "FPS: 33.2\nLoad: 12.5%". The load is the CPU time the whole program used
 // (drawing threads included) as a share of one CPU, so it can exceed 100%.
@@ -36,4 +36,4 @@ constexpr int kGlyphHeight = 7;
 // character the font does not have. The font has what FrameRateText writes.
 const std::uint8_t* Glyph(char c);
 
-} // namespace NS_X11FrameRate
+} // namespace NS_FrameRate

@@ -5,14 +5,14 @@
 #include <map>
 #include <sstream>
 
-#include "host/x11_options.h"
+#include "host/saver_options.h"
 
-using NS_X11Options::Action;
-using NS_X11Options::Options;
-using NS_X11Options::ParseOptions;
-using NS_X11Options::ParseWindowId;
-using NS_X11Options::Target;
-using NS_X11Options::VisualChoice;
+using NS_SaverOptions::Action;
+using NS_SaverOptions::Options;
+using NS_SaverOptions::ParseOptions;
+using NS_SaverOptions::ParseWindowId;
+using NS_SaverOptions::Target;
+using NS_SaverOptions::VisualChoice;
 
 namespace {
 
@@ -27,7 +27,7 @@ using Forms = std::map<std::string, bool>;
 Forms TableForms()
 {
     Forms forms;
-    for (const NS_CommandLine::Form& form : NS_X11Options::OptionForms())
+    for (const NS_CommandLine::Form& form : NS_SaverOptions::OptionForms())
         forms[form.name] = form.takesValue;
     return forms;
 }
@@ -60,23 +60,29 @@ std::string Section(const std::string& page, const std::string& name)
 }
 
 // The option named at `at` (just after its dash), and whether an italic
-// argument follows it before `end`.
-void Note(Forms& forms, const std::string& text, std::size_t at, std::size_t end)
+// argument follows it before `end`. `once`: an option listed twice is a fault.
+void Note(Forms& forms, const std::string& text, std::size_t at, std::size_t end, bool once = true)
 {
     std::size_t stop = at;
     while (stop < end && (std::islower(static_cast<unsigned char>(text[stop])) || text[stop] == '-'))
         ++stop;
     const std::string name = text.substr(at, stop - at);
-    EXPECT_EQ(0u, forms.count(name)) << "listed twice: " << name;
-    forms[name] = text.substr(stop, end - stop).find("\\fI") != std::string::npos;
+    const bool takesValue = text.substr(stop, end - stop).find("\\fI") != std::string::npos;
+    if (once) {
+        EXPECT_EQ(0u, forms.count(name)) << "listed twice: " << name;
+    } else if (forms.count(name) != 0) {
+        EXPECT_EQ(forms[name], takesValue) << "listed with and without a value: " << name;
+    }
+    forms[name] = takesValue;
 }
 
-// "[-name \fIvalue\fP]" entries of the synopsis.
+// "[-name \fIvalue\fP]" entries of the synopsis, whose forms (X11, Wayland)
+// may share an option.
 Forms SynopsisForms(const std::string& synopsis)
 {
     Forms forms;
     for (std::size_t open = synopsis.find("[-"); open != std::string::npos; open = synopsis.find("[-", open + 1))
-        Note(forms, synopsis, open + 2, synopsis.find(']', open));
+        Note(forms, synopsis, open + 2, synopsis.find(']', open), false);
     return forms;
 }
 
@@ -285,9 +291,35 @@ TEST(X11Options, BadScreensaverWindowVariableFailsOnlyWhenUsed)
 
 TEST(X11Options, UsageNamesEveryOption)
 {
-    const std::string usage = NS_X11Options::UsageText("velmora");
+    const std::string usage = NS_SaverOptions::UsageText("velmora");
     for (const char* option : {"--window", "--fullscreen", "--root", "--window-id", "--visual", "--install", "--fps",
-                               "--display", "--help", "--version"})
+                               "--display", "--help", "--version", "--wayland", "--wallpaper"})
         EXPECT_NE(std::string::npos, usage.find(option)) << option;
-    EXPECT_EQ(0u, NS_X11Options::VersionText().find("The Velmora "));
+    EXPECT_EQ(0u, NS_SaverOptions::VersionText().find("The Velmora "));
+}
+
+// --wayland and --wallpaper are targets of their own: XSCREENSAVER_WINDOW does
+// not apply to them, and nothing that is for X11 goes with them.
+TEST(WaylandOptions, AreTargetsThatMixWithNoX11Option)
+{
+    Options options = Parse({"--wayland", "-fps"}, "0x2c00007");
+    EXPECT_EQ(Action::Run, options.action) << options.error;
+    EXPECT_EQ(Target::Wayland, options.target);
+    EXPECT_TRUE(options.showFrameRate);
+    EXPECT_EQ(Target::Wallpaper, Parse({"-wallpaper"}, "garbage").target);
+    EXPECT_EQ(Target::Wayland, Parse({"-wayland", "--wayland"}).target);
+
+    for (const auto& arguments :
+         {std::vector<std::string>{"--wayland", "--root"}, std::vector<std::string>{"--root", "--wayland"},
+          std::vector<std::string>{"--window", "--wallpaper"}, std::vector<std::string>{"--wayland", "--install"},
+          std::vector<std::string>{"-wallpaper", "-display", ":0"},
+          std::vector<std::string>{"-wayland", "-visual", "GL"},
+          std::vector<std::string>{"--wayland", "--window-id", "0x10"},
+          std::vector<std::string>{"--wayland", "--wallpaper"}}) {
+        options = Parse(arguments);
+        EXPECT_EQ(Action::Fail, options.action) << arguments[0] << " " << arguments[1];
+        EXPECT_EQ(std::string::npos, options.error.find('\n'));
+        EXPECT_NE(std::string::npos, options.error.find("cannot be combined")) << options.error;
+        EXPECT_FALSE(options.showUsage);
+    }
 }

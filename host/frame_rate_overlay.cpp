@@ -1,17 +1,21 @@
-#include "host/x11_frame_rate_overlay.h"
+#include "host/frame_rate_overlay.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <ctime>
+#include <map>
 
-#include "host/x11_frame_rate.h"
+#include "host/frame_rate.h"
+#include "render/draw_target.h"
 
-namespace NS_X11FrameRate {
+namespace NS_FrameRate {
 
 namespace {
 
-FrameRateMeter meter; // the worker thread's alone
+// One a view, so that each output of the Wayland saver shows its own rate;
+// the worker thread's alone.
+std::map<int, FrameRateMeter> meters;
 
 double Seconds(clockid_t clock)
 {
@@ -57,6 +61,8 @@ void DrawText(const std::string& text, int left, int bottom, int scale)
 
 void DrawFrameRateOverlay()
 {
+    const NS_DrawTarget::DrawTarget* target = NS_DrawTarget::Installed();
+    FrameRateMeter& meter = meters[target != nullptr ? target->CurrentView() : 0];
     meter.Frame(Seconds(CLOCK_MONOTONIC), Seconds(CLOCK_PROCESS_CPUTIME_ID));
     const std::string& text = meter.Text();
     if (text.empty())
@@ -99,4 +105,4 @@ void DrawFrameRateOverlay()
     glPopAttrib(); // restores the matrix mode too
 }
 
-} // namespace NS_X11FrameRate
+} // namespace NS_FrameRate

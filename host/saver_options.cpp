@@ -1,4 +1,4 @@
-#include "host/x11_options.h"
+#include "host/saver_options.h"
 
 #include <cctype>
 
@@ -8,7 +8,7 @@
 #define VELMORA_VERSION "unknown"
 #endif
 
-namespace NS_X11Options {
+namespace NS_SaverOptions {
 
 namespace {
 
@@ -52,17 +52,36 @@ std::string Lowered(std::string text)
     return text;
 }
 
-// What the table's entries fill: the options, and whether a target was named,
-// which decides whether XSCREENSAVER_WINDOW applies.
+// What the table's entries fill: the options, whether a target was named,
+// which decides whether XSCREENSAVER_WINDOW applies, and the first option of
+// each display system as written, since the two cannot be mixed.
 struct Parsing {
     Options options;
     bool targetGiven = false;
+    std::string x11Option;
+    std::string waylandOption;
 };
+
+// An option that has a meaning on X11 only.
+std::string NoteX11(Parsing& parsing, const std::string& option)
+{
+    if (parsing.x11Option.empty())
+        parsing.x11Option = option;
+    return std::string();
+}
 
 std::string SetTarget(Parsing& parsing, Target target)
 {
     parsing.options.target = target;
     parsing.targetGiven = true;
+    if (!OnWayland(target))
+        return NoteX11(parsing, "--" + std::string(target == Target::Window       ? "window"
+                                                   : target == Target::FullScreen ? "fullscreen"
+                                                                                  : "root"));
+    const std::string option = target == Target::Wayland ? "--wayland" : "--wallpaper";
+    if (!parsing.waylandOption.empty() && parsing.waylandOption != option)
+        return parsing.waylandOption + " and " + option + " cannot be combined: choose one";
+    parsing.waylandOption = option;
     return std::string();
 }
 
@@ -74,11 +93,11 @@ std::string SetVisual(Parsing& parsing, const std::string& value)
     const std::string name = Lowered(Trimmed(value));
     if (name == "default") {
         options.visual = VisualChoice::Default;
-        return std::string();
+        return NoteX11(parsing, "--visual");
     }
     if (name == "gl" || name == "best") {
         options.visual = VisualChoice::Gl;
-        return std::string();
+        return NoteX11(parsing, "--visual");
     }
     // Visual ids are resource ids too.
     std::uint32_t id = 0;
@@ -86,7 +105,7 @@ std::string SetVisual(Parsing& parsing, const std::string& value)
         return "unknown visual '" + value + "': give default, GL or a visual id such as 0x21";
     options.visual = VisualChoice::ById;
     options.visualId = id;
-    return std::string();
+    return NoteX11(parsing, "--visual");
 }
 
 std::string SetWindowId(Parsing& parsing, const std::string& value)
@@ -95,7 +114,9 @@ std::string SetWindowId(Parsing& parsing, const std::string& value)
     if (!ParseWindowId(value, id))
         return "bad window id '" + value + "': give a window id such as 0x1a00004 or 27262980";
     parsing.options.windowId = id;
-    return SetTarget(parsing, Target::Foreign);
+    parsing.options.target = Target::Foreign;
+    parsing.targetGiven = true;
+    return NoteX11(parsing, "--window-id");
 }
 
 std::string SetDisplay(Parsing& parsing, const std::string& value)
@@ -103,7 +124,7 @@ std::string SetDisplay(Parsing& parsing, const std::string& value)
     if (value.empty())
         return "the display name is empty";
     parsing.options.displayName = value;
-    return std::string();
+    return NoteX11(parsing, "--display");
 }
 
 std::string SetAction(Parsing& parsing, Action action)
@@ -130,8 +151,14 @@ const Option<Parsing> kOptions[] = {
     {"install", nullptr, nullptr, nullptr, "install its own window's colormap, not leaving that to the window manager",
      [](Parsing& p, const std::string&) {
          p.options.installColormap = true;
-         return std::string();
+         return NoteX11(p, "--install");
      }},
+    {"wayland", nullptr, nullptr, nullptr,
+     "on Wayland: draw over every window on each output, as a screen saver\n"
+     "(the desktop must offer the layer shell; GNOME's does not)",
+     [](Parsing& p, const std::string&) { return SetTarget(p, Target::Wayland); }},
+    {"wallpaper", nullptr, nullptr, nullptr, "on Wayland: draw under every window on each output, as a wallpaper",
+     [](Parsing& p, const std::string&) { return SetTarget(p, Target::Wallpaper); }},
     {"fps", nullptr, nullptr, nullptr, "show the frame rate and the CPU load in the lower-left corner",
      [](Parsing& p, const std::string&) {
          p.options.showFrameRate = true;
@@ -146,6 +173,7 @@ const Option<Parsing> kOptions[] = {
 
 // A daemon that starts a hack passes --root and names its own window in the
 // environment; a hack started with no target at all is treated the same way.
+// On Wayland there is no such window: the variable is not looked at.
 Options WithScreensaverWindow(const Parsing& parsing, const char* screensaverWindow)
 {
     Options options = parsing.options;
@@ -160,6 +188,16 @@ Options WithScreensaverWindow(const Parsing& parsing, const char* screensaverWin
 }
 
 } // namespace
+
+bool ClosesOnInput(Target target)
+{
+    return target == Target::Window || target == Target::FullScreen || target == Target::Wayland;
+}
+
+bool OnWayland(Target target)
+{
+    return target == Target::Wayland || target == Target::Wallpaper;
+}
 
 bool ParseWindowId(const std::string& text, std::uint32_t& id)
 {
@@ -188,11 +226,13 @@ Options ParseOptions(const std::vector<std::string>& arguments, const char* scre
         if (option == nullptr)
             return Failure("unknown option '" + argument + "'", true);
         if (option->value == nullptr) {
-            option->set(parsing, std::string());
+            const std::string problem = option->set(parsing, std::string());
             // --help and --version answer at once: what follows them, a value
             // after "=" included, is not looked at.
             if (parsing.options.action != Action::Run)
                 return parsing.options;
+            if (!problem.empty())
+                return Failure(problem);
             if (valueAttached)
                 return Failure("option " + argument + " takes no value");
             continue;
@@ -206,6 +246,9 @@ Options ParseOptions(const std::vector<std::string>& arguments, const char* scre
         if (!problem.empty())
             return Failure(problem);
     }
+    if (!parsing.waylandOption.empty() && !parsing.x11Option.empty())
+        return Failure(parsing.waylandOption + " cannot be combined with " + parsing.x11Option +
+                       ", which is for X11 (Wayland has no windows to name, visuals or displays to choose)");
     return WithScreensaverWindow(parsing, screensaverWindow);
 }
 
@@ -219,13 +262,18 @@ std::string UsageText(const std::string& programName)
     return "Usage: " + programName +
            " [--window | --fullscreen | --root | --window-id ID] [--visual VISUAL] [--install]\n"
            "       [--fps] [--display NAME]\n"
+           "   or: " +
+           programName +
+           " --wayland | --wallpaper [--fps]\n"
            "The view through a window pane in the rain.\n"
            "\n" +
            NS_CommandLine::UsageLines(kOptions, 20) +
            "\n"
            "In its own window it ends on a key press, a mouse click or a mouse move of more than\n"
-           "four pixels, or when the window is closed. Drawing on another window, it ends on\n"
-           "SIGTERM or SIGINT, or when that window goes away. Options may start with - or --.\n"
+           "four pixels, or when the window is closed; with --wayland on the same, or when the\n"
+           "desktop closes its surfaces. Drawing on another window, it ends on SIGTERM or\n"
+           "SIGINT, or when that window goes away; as a wallpaper, on SIGTERM or SIGINT only.\n"
+           "Options may start with - or --. The X11 options and the Wayland ones do not mix.\n"
            "Exit status: 0 when it ends as told, 1 for a bad command line or when it cannot run.\n";
 }
 
@@ -234,4 +282,4 @@ std::string VersionText()
     return std::string("The Velmora ") + VELMORA_VERSION;
 }
 
-} // namespace NS_X11Options
+} // namespace NS_SaverOptions
