@@ -25,22 +25,19 @@ if(TARGET velmora_add_to_xscreensaver)
   install(TARGETS velmora_add_to_xscreensaver RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
-# Manual pages and the changelog go in gzipped, as Debian wants them: -9 for
-# size, -n so that the same text always gives the same bytes.
+# Manual pages and the changelog carry the project's version (configured from
+# NAME.in) and go in gzipped, as Debian wants them: -9 for size, -n so that the
+# same text always gives the same bytes.
 find_program(VELMORA_GZIP gzip REQUIRED)
-configure_file(${VELMORA_DEBIAN_SOURCE}/changelog.in ${VELMORA_DEBIAN_BINARY}/changelog @ONLY)
 set(compressed)
-foreach(source velmora.6 velmora-snapshot.1 velmora-sim.1 velmora-add-to-xscreensaver.1
-               ${VELMORA_DEBIAN_BINARY}/changelog)
-  get_filename_component(name ${source} NAME)
-  if(NOT IS_ABSOLUTE ${source})
-    set(source ${VELMORA_DEBIAN_SOURCE}/${source})
-  endif()
-  add_custom_command(OUTPUT ${VELMORA_DEBIAN_BINARY}/${name}.gz
-    COMMAND ${VELMORA_GZIP} -9n -c ${source} > ${VELMORA_DEBIAN_BINARY}/${name}.gz
+foreach(name velmora.6 velmora-snapshot.1 velmora-sim.1 velmora-add-to-xscreensaver.1 changelog)
+  set(source ${VELMORA_DEBIAN_BINARY}/${name})
+  configure_file(${VELMORA_DEBIAN_SOURCE}/${name}.in ${source} @ONLY)
+  add_custom_command(OUTPUT ${source}.gz
+    COMMAND ${VELMORA_GZIP} -9n -c ${source} > ${source}.gz
     DEPENDS ${source}
     VERBATIM)
-  list(APPEND compressed ${VELMORA_DEBIAN_BINARY}/${name}.gz)
+  list(APPEND compressed ${source}.gz)
 endforeach()
 add_custom_target(velmora_debian_documents ALL DEPENDS ${compressed})
 

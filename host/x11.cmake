@@ -8,7 +8,6 @@ include(GNUInstallDirs)
 # The host's decisions and its POSIX glue, apart from the program so that the
 # tests can link them.
 add_library(velmora_x11_host STATIC x11_options.cpp x11_close_rules.cpp x11_frame_rate.cpp posix_signals.cpp)
-target_compile_definitions(velmora_x11_host PRIVATE VELMORA_VERSION="${PROJECT_VERSION}")
 target_link_libraries(velmora_x11_host PUBLIC velmora_shell_rules velmora_command_line velmora_options)
 
 if(NOT TARGET velmora_target_glx)

@@ -10,7 +10,7 @@ set(steps
   start RpmPackage.ProgramsStartFromTheUnpackedPayload)
 while(steps)
   list(POP_FRONT steps step name)
-  add_test(NAME ${name} COMMAND ${script} ${step} ${CMAKE_BINARY_DIR} ${work} ${CMAKE_SOURCE_DIR})
+  add_test(NAME ${name} COMMAND ${script} ${step} ${CMAKE_BINARY_DIR} ${work} ${CMAKE_SOURCE_DIR} ${PROJECT_VERSION})
   set_tests_properties(${name} PROPERTIES LABELS package TIMEOUT 600 SKIP_RETURN_CODE 77 RESOURCE_LOCK velmora_rpm)
   if(step STREQUAL "build")
     set_tests_properties(${name} PROPERTIES FIXTURES_SETUP velmora_rpm)

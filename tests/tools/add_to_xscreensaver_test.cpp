@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "resources/version.h"
 #include "tests/support/posix_child_process.h"
 #include "tests/support/posix_temporary_folder.h"
 #include "tools/add-to-xscreensaver/add_command.h"
