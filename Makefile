@@ -7,8 +7,9 @@ deps:
 run: deps
 	@scripts/run
 
+# PRESETS="native asan" leaves the Windows cross build out.
 test: deps
-	@scripts/run-tests
+	@scripts/run-tests $(PRESETS)
 
 bench: deps
 	@scripts/run-bench $(BENCH)

@@ -1,7 +1,6 @@
 # The hosts' measured runs (bench/host/measured-run): programs that start a
 # saver, sample it and print figures. Not tests, and not in the benchmark loop.
 if(NOT WIN32 AND TARGET velmora)
-  find_package(X11 REQUIRED)
   # x11_measure runs a GL program with x11_swap_counter.so preloaded, which notes
   # each buffer swap.
   add_library(velmora_x11_swap_counter MODULE host/x11_swap_counter.cpp)

@@ -6,53 +6,12 @@
 # same install rules (packaging_rpm.cmake), and a cross build (the arm64
 # preset) the Debian package of its architecture.
 #
-# Every install rule without a component of its own goes into both packages.
-# What only one of them holds is in component "debian" or "rpm", left out of a
-# plain install (EXCLUDE_FROM_ALL) and added by packaging_per_generator.cmake.
-include(GNUInstallDirs)
-
-set(VELMORA_DEBIAN_SOURCE ${CMAKE_SOURCE_DIR}/packaging/debian)
-set(VELMORA_DEBIAN_BINARY ${CMAKE_BINARY_DIR}/packaging/debian)
+# Every install rule without a component of its own (host/x11.cmake,
+# install_programs.cmake) goes into both packages. What only one of them holds
+# is in component "debian" or "rpm", left out of a plain install
+# (EXCLUDE_FROM_ALL) and added by packaging_per_generator.cmake.
 set(VELMORA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/velmora)
 
-if(TARGET velmora_sim)
-  install(TARGETS velmora_sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-if(TARGET velmora_snapshot)
-  install(TARGETS velmora_snapshot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-if(TARGET velmora_add_to_xscreensaver)
-  install(TARGETS velmora_add_to_xscreensaver RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-
-# Manual pages and the changelog carry the project's version (configured from
-# NAME.in) and go in gzipped, as Debian wants them: -9 for size, -n so that the
-# same text always gives the same bytes.
-find_program(VELMORA_GZIP gzip REQUIRED)
-set(compressed)
-foreach(name velmora.6 velmora-snapshot.1 velmora-sim.1 velmora-add-to-xscreensaver.1 changelog)
-  set(source ${VELMORA_DEBIAN_BINARY}/${name})
-  configure_file(${VELMORA_DEBIAN_SOURCE}/${name}.in ${source} @ONLY)
-  add_custom_command(OUTPUT ${source}.gz
-    COMMAND ${VELMORA_GZIP} -9n -c ${source} > ${source}.gz
-    DEPENDS ${source}
-    VERBATIM)
-  list(APPEND compressed ${source}.gz)
-endforeach()
-add_custom_target(velmora_debian_documents ALL DEPENDS ${compressed})
-
-if(TARGET velmora)
-  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-endif()
-if(TARGET velmora_snapshot)
-  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-snapshot.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
-if(TARGET velmora_sim)
-  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
-if(TARGET velmora_add_to_xscreensaver)
-  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-add-to-xscreensaver.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
 # A version without a Debian revision makes this a native package, whose
 # changelog Debian names changelog.gz.
 install(FILES ${VELMORA_DEBIAN_SOURCE}/copyright ${VELMORA_DEBIAN_BINARY}/changelog.gz
