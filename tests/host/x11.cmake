@@ -20,13 +20,13 @@ if(TARGET velmora)
     -Wl,--wrap=glXCreateContext,--wrap=glXMakeCurrent,--wrap=glXDestroyContext)
   target_link_libraries(velmora_test PRIVATE velmora_x11_saver velmora_target_glx)
 
-  add_executable(velmora_x11_saver_tests x11_saver_fixture.cpp x11_saver_test.cpp x11_xscreensaver_test.cpp)
-  target_link_libraries(velmora_x11_saver_tests PRIVATE velmora_test_x11 X11::Xtst
-                        GTest::gtest GTest::gtest_main velmora_options)
+  velmora_test_suite(velmora_x11_saver_tests
+    SOURCES x11_saver_fixture.cpp x11_saver_test.cpp x11_xscreensaver_test.cpp
+    LIBRARIES velmora_test_x11 X11::Xtst
+    LABELS host display
+    DEPENDS velmora velmora_test)
   target_compile_definitions(velmora_x11_saver_tests PRIVATE VELMORA_BINARY="$<TARGET_FILE:velmora>"
                              VELMORA_TEST_BINARY="$<TARGET_FILE:velmora_test>")
-  add_dependencies(velmora_x11_saver_tests velmora velmora_test)
-  velmora_discover_tests(velmora_x11_saver_tests LABELS host display PROPERTIES TIMEOUT 300)
 endif()
 
 # The installed hack driven by the real screen savers (XScreenSaver, MATE's,
@@ -35,9 +35,12 @@ endif()
 # savers from there as an unprivileged user. Not under the sanitizers, whose
 # programs the savers would run without their options.
 if(TARGET velmora AND NOT VELMORA_SANITIZE)
-  add_executable(velmora_x11_desktop_savers_tests x11_desktop_savers_test.cpp)
-  target_link_libraries(velmora_x11_desktop_savers_tests PRIVATE velmora_test_installed_session velmora_test_x11
-                        GTest::gtest GTest::gtest_main velmora_options)
+  velmora_test_suite(velmora_x11_desktop_savers_tests
+    SOURCES x11_desktop_savers_test.cpp
+    LIBRARIES velmora_test_installed_session velmora_test_x11
+    LABELS host display
+    DEPENDS velmora
+    TIMEOUT 400)
   target_compile_definitions(velmora_x11_desktop_savers_tests PRIVATE VELMORA_CMAKE="${CMAKE_COMMAND}"
                              VELMORA_BUILD_DIR="${CMAKE_BINARY_DIR}")
   # The command that adds the saver to a user's XScreenSaver list, by its
@@ -47,6 +50,4 @@ if(TARGET velmora AND NOT VELMORA_SANITIZE)
                                VELMORA_ADD_COMMAND="velmora-add-to-xscreensaver")
     add_dependencies(velmora_x11_desktop_savers_tests velmora_add_to_xscreensaver)
   endif()
-  add_dependencies(velmora_x11_desktop_savers_tests velmora)
-  velmora_discover_tests(velmora_x11_desktop_savers_tests LABELS host display PROPERTIES TIMEOUT 400)
 endif()
