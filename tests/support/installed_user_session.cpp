@@ -165,6 +165,14 @@ std::string InstalledUserSession::ReadHomeFile(const std::string& name) const
 }
 
 namespace {
+std::optional<std::pair<dev_t, ino_t>> FileOf(const fs::path& link)
+{
+    struct stat file;
+    if (stat(link.c_str(), &file) != 0)
+        return std::nullopt;
+    return std::pair{file.st_dev, file.st_ino};
+}
+
 std::vector<std::string> NulSeparated(const fs::path& path)
 {
     std::ifstream file(path, std::ios::binary);
@@ -175,12 +183,10 @@ std::vector<std::string> NulSeparated(const fs::path& path)
 }
 } // namespace
 
-bool DisplayProcess::Runs(const std::string& executable) const
+bool DisplayProcess::Runs(const std::string& path) const
 {
-    struct stat running, wanted;
-    const std::string exe = "/proc/" + std::to_string(pid) + "/exe";
-    return stat(exe.c_str(), &running) == 0 && stat(executable.c_str(), &wanted) == 0 &&
-           running.st_dev == wanted.st_dev && running.st_ino == wanted.st_ino;
+    struct stat wanted;
+    return executable && stat(path.c_str(), &wanted) == 0 && *executable == std::pair{wanted.st_dev, wanted.st_ino};
 }
 
 std::string DisplayProcess::Variable(const std::string& name) const
@@ -208,7 +214,13 @@ std::vector<DisplayProcess> ProcessesOnDisplay(const std::string& display)
         const std::string on = process.Variable("DISPLAY");
         if (on != display && on.rfind(display + ".", 0) != 0)
             continue;
+        // A process may exec between two readings of /proc (a saver's child
+        // that becomes the hack): its arguments count only when exe showed the
+        // same file before and after them; else it is taken at the next look.
+        process.executable = FileOf(entry.path() / "exe");
         process.arguments = NulSeparated(entry.path() / "cmdline");
+        if (FileOf(entry.path() / "exe") != process.executable)
+            continue;
         if (!process.arguments.empty())
             found.push_back(process);
     }

@@ -11,7 +11,9 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmora_test {
@@ -64,6 +66,9 @@ struct DisplayProcess {
     pid_t pid = 0;
     std::vector<std::string> arguments;
     std::vector<std::string> environment;
+    // The file it runs (device and inode), as it was when the arguments were
+    // read; none where /proc does not show it.
+    std::optional<std::pair<dev_t, ino_t>> executable;
     bool Runs(const std::string& executable) const; // the same file as `executable`
     std::string Variable(const std::string& name) const;
 };
