@@ -31,16 +31,20 @@ set(VELMORA_SANITIZER_ENVIRONMENT
 
 # Every test executable: velmora_test_suite(NAME SOURCES file... [LIBRARIES
 # target...] LABELS label... [DEPENDS target...] [TIMEOUT seconds, 300]
-# [DISCOVERY_TIMEOUT seconds, 120] [PROPERTIES name value...]). It links
-# GoogleTest, and each of its test cases becomes a CTest test, found when
-# CTest starts. DEPENDS names programs that the tests run, built first.
+# [DISCOVERY_TIMEOUT seconds, 120] [PROPERTIES name value...]
+# [TARGET_PROPERTIES name value...]). It links GoogleTest, and each of its
+# test cases becomes a CTest test, found when CTest starts. DEPENDS names
+# programs that the tests run, built first; PROPERTIES are the tests',
+# TARGET_PROPERTIES the executable's, set before the discovery, which reads
+# CROSSCOMPILING_EMULATOR then.
 #
 # gtest_discover_tests writes its PROPERTIES into the generated script as one
 # flat list, so a list value (two labels) would take the properties after it
 # as more labels and lose them. The labels are therefore set by a script of
 # their own that CTest reads after the discovered tests.
 function(velmora_test_suite name)
-  cmake_parse_arguments(ARG "" "TIMEOUT;DISCOVERY_TIMEOUT" "SOURCES;LIBRARIES;LABELS;DEPENDS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;DISCOVERY_TIMEOUT" "SOURCES;LIBRARIES;LABELS;DEPENDS;PROPERTIES;TARGET_PROPERTIES"
+                        ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
@@ -51,6 +55,9 @@ function(velmora_test_suite name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main velmora_options)
   if(ARG_DEPENDS)
     add_dependencies(${name} ${ARG_DEPENDS})
+  endif()
+  if(ARG_TARGET_PROPERTIES)
+    set_target_properties(${name} PROPERTIES ${ARG_TARGET_PROPERTIES})
   endif()
   if(VELMORA_SANITIZE)
     list(APPEND ARG_PROPERTIES ENVIRONMENT ${VELMORA_SANITIZER_ENVIRONMENT})
