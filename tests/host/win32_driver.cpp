@@ -7,7 +7,19 @@
 #include <cwchar>
 #include <string>
 
+#include "tests/support/wait_until.h"
+
 namespace velmora_driver {
+
+namespace {
+
+// The pause between two asks of a wait: this thread's messages pumped meanwhile.
+void Pump(std::chrono::milliseconds ms)
+{
+    PumpFor(static_cast<DWORD>(ms.count()));
+}
+
+} // namespace
 
 std::wstring OwnDirectory()
 {
@@ -63,14 +75,7 @@ void PumpFor(DWORD ms)
 
 bool PumpUntil(const std::function<bool()>& done, DWORD boundMs)
 {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= boundMs) {
-            return false;
-        }
-        PumpFor(50);
-    }
-    return true;
+    return velmora_test::WaitUntil(std::chrono::milliseconds(boundMs), std::chrono::milliseconds(50), done, Pump);
 }
 
 bool Saver::WaitForExit(DWORD timeoutMs, int& code)
@@ -137,23 +142,19 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM data)
 
 HWND Saver::FindWindowOf(const wchar_t* className, const wchar_t* title, HWND parent, DWORD timeoutMs)
 {
-    const DWORD start = GetTickCount();
-    do {
-        Search search{process.dwProcessId, className, title, nullptr};
-        if (parent != nullptr) {
-            EnumChildWindows(parent, MatchWindow, reinterpret_cast<LPARAM>(&search));
-        } else {
-            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        }
-        if (search.found != nullptr) {
-            return search.found;
-        }
-        if (!Running()) {
-            return nullptr;
-        }
-        PumpFor(20);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
+    Search search{process.dwProcessId, className, title, nullptr};
+    velmora_test::WaitUntil(
+        std::chrono::milliseconds(timeoutMs), std::chrono::milliseconds(20),
+        [&] {
+            if (parent != nullptr) {
+                EnumChildWindows(parent, MatchWindow, reinterpret_cast<LPARAM>(&search));
+            } else {
+                EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+            }
+            return search.found != nullptr || !Running();
+        },
+        Pump);
+    return search.found;
 }
 
 HWND Saver::WaitForSaverWindow(DWORD timeoutMs)
@@ -357,21 +358,18 @@ bool TakeScreenshot(const std::wstring& path, Screenshot& shot, std::string& err
     // A Unix child is not waited for through its handle: the file is complete
     // once it holds as many bytes as its header announces.
     std::vector<unsigned char> bytes;
-    const DWORD start = GetTickCount();
-    for (;;) {
-        PumpFor(50);
-        if (ReadWholeFile(path, bytes) && bytes.size() >= 100) {
-            const unsigned char* h = bytes.data();
-            const std::size_t expected = BigEndian(h) + std::size_t(BigEndian(h + 19 * 4)) * 12 +
-                                         std::size_t(BigEndian(h + 12 * 4)) * BigEndian(h + 5 * 4);
-            if (bytes.size() >= expected) {
-                break;
-            }
-        }
-        if (GetTickCount() - start > 15000) {
-            error = "xwd wrote no complete picture";
+    const auto complete = [&] {
+        if (!ReadWholeFile(path, bytes) || bytes.size() < 100) {
             return false;
         }
+        const unsigned char* h = bytes.data();
+        const std::size_t expected = BigEndian(h) + std::size_t(BigEndian(h + 19 * 4)) * 12 +
+                                     std::size_t(BigEndian(h + 12 * 4)) * BigEndian(h + 5 * 4);
+        return bytes.size() >= expected;
+    };
+    if (!velmora_test::WaitUntil(std::chrono::seconds(15), std::chrono::milliseconds(50), complete, Pump)) {
+        error = "xwd wrote no complete picture";
+        return false;
     }
     const unsigned char* h = bytes.data();
     const std::uint32_t headerSize = BigEndian(h), width = BigEndian(h + 4 * 4), height = BigEndian(h + 5 * 4);

@@ -4,8 +4,11 @@
 //   windows_run_saver.exe C:\windows\system32\velmora.scr
 #include <windows.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
+
+#include "tests/support/wait_until.h"
 
 int wmain(int argc, wchar_t** argv)
 {
@@ -23,17 +26,19 @@ int wmain(int argc, wchar_t** argv)
     }
     CloseHandle(process.hThread);
 
+    // Up to 60 s on a busy machine; the wait on the process paces the looks.
     HWND window = nullptr;
-    for (int i = 0; i < 600 && window == nullptr; ++i) { // up to 60 s on a busy machine
+    velmora_test::WaitUntil(std::chrono::seconds(60), std::chrono::milliseconds(0), [&] {
         if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) {
-            break;
+            return true;
         }
         HWND found = FindWindowW(L"WindowsScreenSaverClass", L"Screen Saver");
         DWORD owner = 0;
         if (found != nullptr && GetWindowThreadProcessId(found, &owner) != 0 && owner == process.dwProcessId) {
             window = found;
         }
-    }
+        return window != nullptr;
+    });
     if (window == nullptr) {
         std::fprintf(stderr, "the saver showed no full-screen window\n");
         TerminateProcess(process.hProcess, 1);

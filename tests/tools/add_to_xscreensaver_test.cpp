@@ -21,12 +21,12 @@
 #include <functional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "resources/version.h"
 #include "tests/support/posix_child_process.h"
 #include "tests/support/posix_temporary_folder.h"
+#include "tests/support/wait_until.h"
 #include "tools/add-to-xscreensaver/add_command.h"
 #include "tools/add-to-xscreensaver/xscreensaver_list.h"
 
@@ -437,11 +437,9 @@ TEST(AddCommand, SaysSoWhenTheUsersSettingsWindowIsOpen)
     }
     velmora_test::ChildProcess window(words, {});
     ASSERT_TRUE(window.Started());
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (ReadFile("/proc/" + std::to_string(window.Pid()) + "/cmdline").rfind(settings + '\0', 0) != 0 &&
-           std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    velmora_test::WaitUntil(std::chrono::seconds(30), std::chrono::milliseconds(10), [&] {
+        return ReadFile("/proc/" + std::to_string(window.Pid()) + "/cmdline").rfind(settings + '\0', 0) == 0;
+    });
     const auto added = home.Run({});
     ASSERT_EQ(added.status, 0) << added.errors;
     EXPECT_NE(added.output.find("Your xscreensaver-settings window, open now, does not"), std::string::npos)
