@@ -27,7 +27,7 @@ if(WIN32 AND TARGET velmora_scr)
   target_link_libraries(velmora_measure_scr PRIVATE velmora_win32_saver velmora_target_wgl velmora_resources)
   target_link_options(velmora_measure_scr PRIVATE -Wl,--wrap=__imp_SwapBuffers)
 
-  add_executable(velmora_win32_measure host/win32_measure.cpp)
+  add_executable(velmora_win32_measure host/win32_measure.cpp ${CMAKE_SOURCE_DIR}/tests/support/win32_started_saver.cpp)
   set_target_properties(velmora_win32_measure PROPERTIES OUTPUT_NAME win32_measure
                         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/host)
   target_link_libraries(velmora_win32_measure PRIVATE velmora_options user32 psapi)

@@ -1,14 +1,12 @@
 #include "tests/support/installed_user_session.h"
 
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "tests/support/posix_child_process.h"
 
@@ -23,20 +21,20 @@ constexpr gid_t kNogroup = 65534;
 } // namespace
 
 InstalledUserSession::InstalledUserSession(const std::string& cmake, const std::string& buildDir)
+    : folder("velmora-session")
 {
-    char folder[] = "/tmp/velmora-session-XXXXXX";
-    if (mkdtemp(folder) == nullptr) {
+    work = folder.Path();
+    if (work.empty()) {
         failure = "cannot make a temporary folder";
         return;
     }
-    work = folder;
     stage = work + "/stage";
     home = work + "/home";
     const bool asRoot = geteuid() == 0;
     user = asRoot ? kNobody : geteuid();
     group = asRoot ? kNogroup : getegid();
     // The user must reach the staged files and the home through these.
-    chmod(folder, 0755);
+    chmod(work.c_str(), 0755);
 
     const std::string log = work + "/install.log";
     ChildProcess::Streams streams;
@@ -45,10 +43,7 @@ InstalledUserSession::InstalledUserSession(const std::string& cmake, const std::
                          streams);
     const auto code = install.WaitExit(std::chrono::minutes(2));
     if (code != 0) {
-        std::ifstream file(log);
-        std::stringstream text;
-        text << file.rdbuf();
-        failure = "cmake --install into " + stage + " failed:\n" + text.str();
+        failure = "cmake --install into " + stage + " failed:\n" + ReadFile(log);
         return;
     }
 
@@ -84,13 +79,6 @@ InstalledUserSession::InstalledUserSession(const std::string& cmake, const std::
             lchown(entry.path().c_str(), user, group);
     if (asRoot && chown(home.c_str(), user, group) != 0)
         failure = "cannot give the home to the test user";
-}
-
-InstalledUserSession::~InstalledUserSession()
-{
-    std::error_code ignored;
-    if (!work.empty())
-        fs::remove_all(work, ignored);
 }
 
 std::vector<std::string> InstalledUserSession::AsUser(const std::vector<std::string>& words) const
@@ -158,10 +146,7 @@ bool InstalledUserSession::WriteHomeFile(const std::string& name, const std::str
 
 std::string InstalledUserSession::ReadHomeFile(const std::string& name) const
 {
-    std::ifstream file(fs::path(home) / name, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return ReadFile((fs::path(home) / name).string());
 }
 
 namespace {

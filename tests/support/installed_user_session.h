@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/posix_temporary_folder.h"
+
 namespace velmora_test {
 
 class InstalledUserSession {
@@ -23,8 +25,6 @@ public:
     InstalledUserSession(const std::string& cmake, const std::string& buildDir);
     InstalledUserSession(const InstalledUserSession&) = delete;
     InstalledUserSession& operator=(const InstalledUserSession&) = delete;
-    // Removes the staging folder and the home.
-    ~InstalledUserSession();
 
     // Why it could not be set up, in plain words; empty when it was.
     const std::string& Failure() const { return failure; }
@@ -51,6 +51,8 @@ public:
                                                                "/usr/share/applications/screensavers"};
 
 private:
+    // Holds the staging folder and the home; removed with them at the end.
+    TemporaryFolder folder;
     std::string work;
     std::string stage;
     std::string home;
