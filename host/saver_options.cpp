@@ -3,10 +3,7 @@
 #include <cctype>
 
 #include "host/command_line.h"
-
-#ifndef VELMORA_VERSION
-#define VELMORA_VERSION "unknown"
-#endif
+#include "resources/version.h"
 
 namespace NS_SaverOptions {
 
