@@ -1,7 +1,6 @@
 # The hosts' measured runs (bench/host/measured-run): programs that start a
 # saver, sample it and print figures. Not tests, and not in the benchmark loop.
 if(NOT WIN32 AND TARGET velmora)
-  find_package(X11 REQUIRED)
   # x11_measure runs a GL program with x11_swap_counter.so preloaded, which notes
   # each buffer swap.
   add_library(velmora_x11_swap_counter MODULE host/x11_swap_counter.cpp)
@@ -28,7 +27,7 @@ if(WIN32 AND TARGET velmora_scr)
   target_link_libraries(velmora_measure_scr PRIVATE velmora_win32_saver velmora_target_wgl velmora_resources)
   target_link_options(velmora_measure_scr PRIVATE -Wl,--wrap=__imp_SwapBuffers)
 
-  add_executable(velmora_win32_measure host/win32_measure.cpp)
+  add_executable(velmora_win32_measure host/win32_measure.cpp ${CMAKE_SOURCE_DIR}/tests/support/win32_started_saver.cpp)
   set_target_properties(velmora_win32_measure PROPERTIES OUTPUT_NAME win32_measure
                         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/host)
   target_link_libraries(velmora_win32_measure PRIVATE velmora_options user32 psapi)

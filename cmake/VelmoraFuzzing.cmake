@@ -33,7 +33,7 @@ function(velmora_fuzzer name)
   set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
   add_custom_command(OUTPUT ${fuzzer}
     COMMAND ${VELMORA_CLANGXX} -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined
-            -fno-sanitize-recover=undefined -I${CMAKE_SOURCE_DIR} -MD -MF ${fuzzer}.d ${ARG_SOURCES} -o ${fuzzer}
+            -fno-sanitize-recover=undefined -I${CMAKE_SOURCE_DIR} -I${VELMORA_GENERATED_DIR} -MD -MF ${fuzzer}.d ${ARG_SOURCES} -o ${fuzzer}
     DEPENDS ${ARG_SOURCES}
     DEPFILE ${fuzzer}.d
     COMMENT "Building the fuzzer ${name} with clang")

@@ -56,36 +56,48 @@ function(velmora_check_guarded folder)
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL velmora_check_guarded ${CMAKE_SOURCE_DIR})
 
-# Each test case of a GoogleTest executable becomes a CTest test, found when
-# CTest starts. gtest_discover_tests writes its PROPERTIES into the generated
-# script as one flat list, so a list value (two labels) would take the
-# properties after it as more labels and lose them. The labels are therefore
-# set by a script of their own that CTest reads after the discovered tests.
-function(velmora_discover_tests target)
-  cmake_parse_arguments(ARG "" "DISCOVERY_TIMEOUT" "LABELS;PROPERTIES" ${ARGN})
+# Every test executable: velmora_test_suite(NAME SOURCES file... [LIBRARIES
+# target...] LABELS label... [DEPENDS target...] [TIMEOUT seconds, 300]
+# [DISCOVERY_TIMEOUT seconds, 120] [PROPERTIES name value...]
+# [TARGET_PROPERTIES name value...]). It links GoogleTest, and each of its
+# test cases becomes a CTest test, found when CTest starts. DEPENDS names
+# programs that the tests run, built first; PROPERTIES are the tests',
+# TARGET_PROPERTIES the executable's, set before the discovery, which reads
+# CROSSCOMPILING_EMULATOR then.
+#
+# gtest_discover_tests writes its PROPERTIES into the generated script as one
+# flat list, so a list value (two labels) would take the properties after it
+# as more labels and lose them. The labels are therefore set by a script of
+# their own that CTest reads after the discovered tests.
+function(velmora_test_suite name)
+  cmake_parse_arguments(ARG "" "TIMEOUT;DISCOVERY_TIMEOUT" "SOURCES;LIBRARIES;LABELS;DEPENDS;PROPERTIES;TARGET_PROPERTIES"
+                        ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
   if(NOT ARG_DISCOVERY_TIMEOUT)
     set(ARG_DISCOVERY_TIMEOUT 120)
   endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main velmora_options)
+  if(ARG_DEPENDS)
+    add_dependencies(${name} ${ARG_DEPENDS})
+  endif()
+  if(ARG_TARGET_PROPERTIES)
+    set_target_properties(${name} PROPERTIES ${ARG_TARGET_PROPERTIES})
+  endif()
   list(APPEND ARG_PROPERTIES FIXTURES_REQUIRED ${VELMORA_MACHINE_GUARD})
   velmora_guard_folder()
-  gtest_discover_tests(${target}
+  gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT ${ARG_DISCOVERY_TIMEOUT}
-    TEST_LIST ${target}_TESTS
-    PROPERTIES ${ARG_PROPERTIES})
+    TEST_LIST ${name}_TESTS
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} ${ARG_PROPERTIES})
   if(ARG_LABELS)
-    set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_labels.cmake)
-    file(WRITE ${script} "foreach(test IN LISTS ${target}_TESTS)\n"
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+    file(WRITE ${script} "foreach(test IN LISTS ${name}_TESTS)\n"
                          "  set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${ARG_LABELS}\")\n"
                          "endforeach()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
   endif()
-endfunction()
-
-# One test executable per module; each test case becomes a CTest test.
-function(velmora_test_suite name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;LABELS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main velmora_options)
-  velmora_discover_tests(${name} LABELS ${ARG_LABELS} PROPERTIES TIMEOUT 300)
 endfunction()

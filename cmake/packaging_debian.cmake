@@ -6,66 +6,12 @@
 # same install rules (packaging_rpm.cmake), and a cross build (the arm64
 # preset) the Debian package of its architecture.
 #
-# Every install rule without a component of its own goes into both packages.
-# What only one of them holds is in component "debian" or "rpm", left out of a
-# plain install (EXCLUDE_FROM_ALL) and added by packaging_per_generator.cmake.
-include(GNUInstallDirs)
-
-set(VELMORA_DEBIAN_SOURCE ${CMAKE_SOURCE_DIR}/packaging/debian)
-set(VELMORA_DEBIAN_BINARY ${CMAKE_BINARY_DIR}/packaging/debian)
+# Every install rule without a component of its own (host/x11.cmake,
+# install_programs.cmake) goes into both packages. What only one of them holds
+# is in component "debian" or "rpm", left out of a plain install
+# (EXCLUDE_FROM_ALL) and added by packaging_per_generator.cmake.
 set(VELMORA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/velmora)
 
-if(TARGET velmora_sim)
-  install(TARGETS velmora_sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-if(TARGET velmora_snapshot)
-  install(TARGETS velmora_snapshot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-if(TARGET velmora_add_to_xscreensaver)
-  install(TARGETS velmora_add_to_xscreensaver RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-
-# Manual pages and the changelog go in gzipped, as Debian wants them: -9 for
-# size, -n so that the same text always gives the same bytes.
-find_program(VELMORA_GZIP gzip REQUIRED)
-configure_file(${VELMORA_DEBIAN_SOURCE}/changelog.in ${VELMORA_DEBIAN_BINARY}/changelog @ONLY)
-set(compressed)
-foreach(source velmora.6 velmora-snapshot.1 velmora-sim.1 velmora-add-to-xscreensaver.1
-               ${VELMORA_DEBIAN_BINARY}/changelog)
-  get_filename_component(name ${source} NAME)
-  if(NOT IS_ABSOLUTE ${source})
-    set(source ${VELMORA_DEBIAN_SOURCE}/${source})
-  endif()
-  add_custom_command(OUTPUT ${VELMORA_DEBIAN_BINARY}/${name}.gz
-    COMMAND ${VELMORA_GZIP} -9n -c ${source} > ${VELMORA_DEBIAN_BINARY}/${name}.gz
-    DEPENDS ${source}
-    VERBATIM)
-  list(APPEND compressed ${VELMORA_DEBIAN_BINARY}/${name}.gz)
-endforeach()
-add_custom_target(velmora_debian_documents ALL DEPENDS ${compressed})
-
-if(TARGET velmora)
-  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-  # `velmora` on PATH, as desktops' idle daemons and autostart files name the
-  # Wayland saver and wallpaper: a relative link to the hack, which stays
-  # where XScreenSaver and MATE's and Xfce's savers look for it.
-  if(IS_ABSOLUTE "${VELMORA_HACK_DIR}")
-    set(link_target ${VELMORA_HACK_DIR}/velmora)
-  else()
-    file(RELATIVE_PATH link_target /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${VELMORA_HACK_DIR}/velmora)
-  endif()
-  file(CREATE_LINK ${link_target} ${VELMORA_DEBIAN_BINARY}/velmora SYMBOLIC)
-  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-if(TARGET velmora_snapshot)
-  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-snapshot.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
-if(TARGET velmora_sim)
-  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-sim.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
-if(TARGET velmora_add_to_xscreensaver)
-  install(FILES ${VELMORA_DEBIAN_BINARY}/velmora-add-to-xscreensaver.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
 # A version without a Debian revision makes this a native package, whose
 # changelog Debian names changelog.gz.
 install(FILES ${VELMORA_DEBIAN_SOURCE}/copyright ${VELMORA_DEBIAN_BINARY}/changelog.gz

@@ -2,28 +2,21 @@
 # as "package"): velmora-VERSION-setup.exe, made with Debian's makensis from
 # packaging/windows/velmora.nsi, and velmora-VERSION-win64.zip holding the bare
 # velmora.scr for those who install by hand. Both go to VELMORA_PACKAGE_DIR.
+# Included where the packages are built (VELMORA_PACKAGES, which finds makensis).
 set(VELMORA_PACKAGE_DIR ${CMAKE_BINARY_DIR}/packages CACHE PATH "Where the packages are written")
-find_program(VELMORA_MAKENSIS makensis)
 
 set(VELMORA_SETUP ${VELMORA_PACKAGE_DIR}/velmora-${PROJECT_VERSION}-setup.exe)
 set(VELMORA_ZIP ${VELMORA_PACKAGE_DIR}/velmora-${PROJECT_VERSION}-win64.zip)
 set(nsi ${CMAKE_SOURCE_DIR}/packaging/windows/velmora.nsi)
 set(icon ${CMAKE_SOURCE_DIR}/resources/velmora.ico)
 
-if(VELMORA_MAKENSIS)
-  add_custom_command(OUTPUT ${VELMORA_SETUP}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${VELMORA_PACKAGE_DIR}
-    COMMAND ${VELMORA_MAKENSIS} -V2 -WX -NOCD -DVERSION=${PROJECT_VERSION} -DSCR=$<TARGET_FILE:velmora_scr>
-            -DICON=${icon} -DOUTFILE=${VELMORA_SETUP} ${nsi}
-    DEPENDS velmora_scr ${nsi} ${icon}
-    COMMENT "Building ${VELMORA_SETUP}"
-    VERBATIM)
-else()
-  add_custom_command(OUTPUT ${VELMORA_SETUP}
-    COMMAND ${CMAKE_COMMAND} -E echo "makensis was not found: install Debian's nsis package (scripts/install-deps)"
-    COMMAND ${CMAKE_COMMAND} -E false
-    VERBATIM)
-endif()
+add_custom_command(OUTPUT ${VELMORA_SETUP}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VELMORA_PACKAGE_DIR}
+  COMMAND ${VELMORA_MAKENSIS} -V2 -WX -NOCD -DVERSION=${PROJECT_VERSION} -DSCR=$<TARGET_FILE:velmora_scr>
+          -DICON=${icon} -DOUTFILE=${VELMORA_SETUP} ${nsi}
+  DEPENDS velmora_scr ${nsi} ${icon}
+  COMMENT "Building ${VELMORA_SETUP}"
+  VERBATIM)
 
 add_custom_command(OUTPUT ${VELMORA_ZIP}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VELMORA_PACKAGE_DIR}

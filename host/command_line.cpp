@@ -20,6 +20,15 @@ int DigitValue(char c, unsigned base)
 
 } // namespace
 
+std::string WithoutDashes(const std::string& argument)
+{
+    if (argument.size() > 2 && argument[0] == '-' && argument[1] == '-')
+        return argument.substr(2);
+    if (argument.size() > 1 && argument[0] == '-' && argument[1] != '-')
+        return argument.substr(1);
+    return std::string();
+}
+
 bool ParseUnsigned(const std::string& text, std::uint64_t low, std::uint64_t high, std::uint64_t& value, Base base)
 {
     unsigned radix = 10;

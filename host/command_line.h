@@ -58,6 +58,84 @@ const Option<Settings>* Spelled(const Option<Settings> (&table)[N], const std::s
     return nullptr;
 }
 
+// How a program's options are written.
+enum class Spelling {
+    Exact,         // "--name" or "-alias", the value in the next argument
+    OneOrTwoDashes // "-name" or "--name", as XScreenSaver's hacks take them; the value next or after '='
+};
+
+// "root" for "-root" and "--root", "window-id=0x2a" for "--window-id=0x2a"; an
+// empty string for what is no option ("", "-", "---x" keeps "-x").
+std::string WithoutDashes(const std::string& argument);
+
+// What stopped a walk over the arguments, or nothing.
+struct WalkError {
+    enum class Kind {
+        None,
+        Unknown,       // no option of the table, and not taken as a bare argument
+        NoValue,       // the option's value is missing: `problem` is the option's `needs`
+        ValueNotTaken, // a value after '=' for an option that takes none
+        BadValue,      // the option's setter refused its value: `problem` says why
+    };
+    Kind kind = Kind::None;
+    std::string argument; // as written
+    std::string problem;
+    explicit operator bool() const { return kind != Kind::None; }
+};
+
+// The one walk of every program's arguments: each option of the table found,
+// its setter called with its value. An argument that starts with no '-' and
+// is no option goes to `bare`, which answers whether the program takes it.
+// `finished`, asked after each option that takes no value, ends the walk at
+// once (--help answers whatever follows it). The first problem ends it.
+template <class Settings, std::size_t N, class Bare, class Finished>
+WalkError Walk(const Option<Settings> (&table)[N], const std::vector<std::string>& arguments, Settings& settings,
+               Spelling spelling, Bare&& bare, Finished&& finished)
+{
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        std::string value;
+        bool valueAttached = false;
+        const Option<Settings>* option = nullptr;
+        if (spelling == Spelling::Exact) {
+            option = Spelled(table, argument);
+        } else {
+            std::string name = WithoutDashes(argument);
+            const std::size_t equals = name.find('=');
+            if (equals != std::string::npos) {
+                value = name.substr(equals + 1);
+                name.erase(equals);
+                valueAttached = true;
+            }
+            option = Named(table, name);
+        }
+        if (option == nullptr) {
+            if ((argument.empty() || argument[0] != '-') && bare(argument))
+                continue;
+            return {WalkError::Kind::Unknown, argument, {}};
+        }
+        if (option->value == nullptr) {
+            std::string problem = option->set(settings, std::string());
+            if (finished())
+                return {};
+            if (!problem.empty())
+                return {WalkError::Kind::BadValue, argument, std::move(problem)};
+            if (valueAttached)
+                return {WalkError::Kind::ValueNotTaken, argument, {}};
+            continue;
+        }
+        if (!valueAttached) {
+            if (i + 1 == arguments.size())
+                return {WalkError::Kind::NoValue, argument, option->needs};
+            value = arguments[++i];
+        }
+        std::string problem = option->set(settings, value);
+        if (!problem.empty())
+            return {WalkError::Kind::BadValue, argument, std::move(problem)};
+    }
+    return {};
+}
+
 // "  --name VALUE" and the help from `column` on, one line per line of help.
 std::string UsageLine(const char* name, const char* value, const char* help, std::size_t column);
 

@@ -3,10 +3,7 @@
 #include <cctype>
 
 #include "host/command_line.h"
-
-#ifndef VELMORA_VERSION
-#define VELMORA_VERSION "unknown"
-#endif
+#include "resources/version.h"
 
 namespace NS_SaverOptions {
 
@@ -23,17 +20,6 @@ std::string Trimmed(const std::string& text)
     while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
         --end;
     return text.substr(begin, end - begin);
-}
-
-// XScreenSaver hacks take both "-root" and "--root"; so does this one. Returns
-// the option's name without its dashes, or an empty string for a non-option.
-std::string OptionName(const std::string& argument)
-{
-    if (argument.size() > 2 && argument[0] == '-' && argument[1] == '-')
-        return argument.substr(2);
-    if (argument.size() > 1 && argument[0] == '-' && argument[1] != '-')
-        return argument.substr(1);
-    return std::string();
 }
 
 Options Failure(const std::string& message, bool showUsage = false)
@@ -210,42 +196,28 @@ bool ParseWindowId(const std::string& text, std::uint32_t& id)
 
 Options ParseOptions(const std::vector<std::string>& arguments, const char* screensaverWindow)
 {
+    using NS_CommandLine::WalkError;
     Parsing parsing;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        std::string name = OptionName(argument);
-        std::string value;
-        bool valueAttached = false;
-        const std::size_t equals = name.find('=');
-        if (equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name.erase(equals);
-            valueAttached = true;
-        }
-        const Option<Parsing>* option = NS_CommandLine::Named(kOptions, name);
-        if (option == nullptr)
-            return Failure("unknown option '" + argument + "'", true);
-        if (option->value == nullptr) {
-            const std::string problem = option->set(parsing, std::string());
-            // --help and --version answer at once: what follows them, a value
-            // after "=" included, is not looked at.
-            if (parsing.options.action != Action::Run)
-                return parsing.options;
-            if (!problem.empty())
-                return Failure(problem);
-            if (valueAttached)
-                return Failure("option " + argument + " takes no value");
-            continue;
-        }
-        if (!valueAttached) {
-            if (i + 1 == arguments.size())
-                return Failure(argument + " needs " + option->needs);
-            value = arguments[++i];
-        }
-        const std::string problem = option->set(parsing, value);
-        if (!problem.empty())
-            return Failure(problem);
+    // XScreenSaver's hacks take both "-root" and "--root"; so does this one.
+    // --help and --version answer at once: what follows them, a value after
+    // "=" included, is not looked at.
+    const WalkError error = NS_CommandLine::Walk(
+        kOptions, arguments, parsing, NS_CommandLine::Spelling::OneOrTwoDashes,
+        [](const std::string&) { return false; }, [&parsing] { return parsing.options.action != Action::Run; });
+    switch (error.kind) {
+    case WalkError::Kind::None:
+        break;
+    case WalkError::Kind::Unknown:
+        return Failure("unknown option '" + error.argument + "'", true);
+    case WalkError::Kind::NoValue:
+        return Failure(error.argument + " needs " + error.problem);
+    case WalkError::Kind::ValueNotTaken:
+        return Failure("option " + error.argument + " takes no value");
+    case WalkError::Kind::BadValue:
+        return Failure(error.problem);
     }
+    if (parsing.options.action != Action::Run)
+        return parsing.options;
     if (!parsing.waylandOption.empty() && !parsing.x11Option.empty())
         return Failure(parsing.waylandOption + " cannot be combined with " + parsing.x11Option +
                        ", which is for X11 (Wayland has no windows to name, visuals or displays to choose)");

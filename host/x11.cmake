@@ -1,14 +1,8 @@
 # The native X11 saver `velmora`: an XScreenSaver-style hack on Xlib and GLX, and
 # the rules that install it where XScreenSaver looks for hacks. Included by
-# host/CMakeLists.txt on every target but Windows.
-find_package(X11 REQUIRED)
-find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
+# host/CMakeLists.txt where the part is built (VELMORA_X11, whose check in
+# cmake/VelmoraParts.cmake finds Xlib and GLX).
 include(GNUInstallDirs)
-
-if(NOT TARGET velmora_target_glx)
-  message(WARNING "velmora: no GLX drawing target; the X11 saver is not built")
-  return()
-endif()
 
 # The whole saver as objects: the hack and its test build velmora-test
 # (tests/host/x11.cmake) are these objects plus, for the test build, its own.

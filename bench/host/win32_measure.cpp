@@ -21,28 +21,9 @@
 
 #include "bench/host/measured_figures.h"
 #include "bench/host/win32_swap_log.h"
+#include "tests/support/win32_started_saver.h"
 
 namespace {
-
-struct Found {
-    DWORD processId;
-    HWND window;
-};
-
-BOOL CALLBACK MatchSaverWindow(HWND window, LPARAM data)
-{
-    auto& found = *reinterpret_cast<Found*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (owner == found.processId && std::wcscmp(className, L"WindowsScreenSaverClass") == 0 &&
-        IsWindowVisible(window)) {
-        found.window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 long Threads(DWORD processId)
 {
@@ -153,39 +134,22 @@ int wmain(int argc, wchar_t** argv)
         mapping != nullptr ? static_cast<const SwapLog*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) : nullptr;
     SetEnvironmentVariableW(kSwapLogVariable, mappingName.c_str());
 
-    wchar_t own[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, own, MAX_PATH);
-    std::wstring directory(own);
-    directory = directory.substr(0, directory.find_last_of(L"\\/"));
-    const std::wstring image = directory + L"\\" + argv[first];
-    std::wstring commandLine = L"\"" + image + L"\"";
+    std::wstring arguments;
     for (int i = first + 1; i < argc; ++i) {
-        commandLine += L" ";
-        commandLine += argv[i];
+        arguments += (i > first + 1 ? L" " : L"") + std::wstring(argv[i]);
     }
-    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back(L'\0');
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION saver{};
-    if (!CreateProcessW(image.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &saver)) {
-        std::printf("cannot start %ls: error %lu\n", image.c_str(), GetLastError());
+    velmora_test::Saver saver(arguments, argv[first]);
+    if (!saver.Started()) {
+        std::printf("cannot start %ls: error %lu\n", argv[first], saver.StartError());
         return 1;
     }
     LARGE_INTEGER frequency, started;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&started);
-    Found found{saver.dwProcessId, nullptr};
-    for (int tries = 0; found.window == nullptr && tries < 600; ++tries) {
-        if (WaitForSingleObject(saver.hProcess, 100) == WAIT_OBJECT_0) {
-            std::printf("the saver ended before it showed its window\n");
-            return 1;
-        }
-        EnumWindows(MatchSaverWindow, reinterpret_cast<LPARAM>(&found));
-    }
-    if (found.window == nullptr) {
-        std::printf("the saver showed no window within 60 s\n");
-        TerminateProcess(saver.hProcess, 99);
+    const HWND window = saver.FindWindowOf(L"WindowsScreenSaverClass", nullptr, nullptr, 60000);
+    if (window == nullptr) {
+        std::printf(saver.Running() ? "the saver showed no window within 60 s\n"
+                                    : "the saver ended before it showed its window\n");
         return 1;
     }
 
@@ -198,14 +162,14 @@ int wmain(int argc, wchar_t** argv)
         s.minute = Seconds(started, now, frequency) / 60.0;
         PROCESS_MEMORY_COUNTERS memory{};
         memory.cb = sizeof memory;
-        s.residentKiB = GetProcessMemoryInfo(saver.hProcess, &memory, sizeof memory)
+        s.residentKiB = GetProcessMemoryInfo(saver.Process(), &memory, sizeof memory)
                             ? static_cast<long>(memory.WorkingSetSize / 1024)
                             : -1;
-        s.threads = Threads(saver.dwProcessId);
+        s.threads = Threads(saver.ProcessId());
         DWORD handles = 0;
-        s.handles = GetProcessHandleCount(saver.hProcess, &handles) && handles > 0
+        s.handles = GetProcessHandleCount(saver.Process(), &handles) && handles > 0
                         ? static_cast<long>(handles)
-                        : HandlesInSystemTable(saver.dwProcessId);
+                        : HandlesInSystemTable(saver.ProcessId());
         return s;
     };
     LARGE_INTEGER from, to;
@@ -213,7 +177,7 @@ int wmain(int argc, wchar_t** argv)
     // For measured-run, which adds what Linux sees of the process over the same stretch.
     std::printf("stretch begins\n");
     std::fflush(stdout);
-    const double cpuFrom = CpuSeconds(saver.hProcess);
+    const double cpuFrom = CpuSeconds(saver.Process());
     const std::uint64_t swapsFrom = swapLog != nullptr ? swapLog->swaps : 0;
     std::vector<velmora_bench::Sample> series{sample()};
     bool ended = false;
@@ -225,7 +189,7 @@ int wmain(int argc, wchar_t** argv)
             if (left <= 0) {
                 break;
             }
-            if (WaitForSingleObject(saver.hProcess, static_cast<DWORD>(left * 1000) + 1) == WAIT_OBJECT_0) {
+            if (WaitForSingleObject(saver.Process(), static_cast<DWORD>(left * 1000) + 1) == WAIT_OBJECT_0) {
                 ended = true;
                 break;
             }
@@ -241,7 +205,7 @@ int wmain(int argc, wchar_t** argv)
     }
     QueryPerformanceCounter(&to);
     const double elapsed = Seconds(from, to, frequency);
-    const double cpu = CpuSeconds(saver.hProcess) - cpuFrom;
+    const double cpu = CpuSeconds(saver.Process()) - cpuFrom;
     const std::uint64_t swapsTo = swapLog != nullptr ? swapLog->swaps : 0;
     MemoryBarrier();
     std::printf("stretch ends\n");
@@ -256,7 +220,7 @@ int wmain(int argc, wchar_t** argv)
     }
     PROCESS_MEMORY_COUNTERS memory{};
     memory.cb = sizeof memory;
-    if (GetProcessMemoryInfo(saver.hProcess, &memory, sizeof memory)) {
+    if (GetProcessMemoryInfo(saver.Process(), &memory, sizeof memory)) {
         std::printf("memory      %lu KiB working set, %lu KiB at most\n",
                     static_cast<unsigned long>(memory.WorkingSetSize / 1024),
                     static_cast<unsigned long>(memory.PeakWorkingSetSize / 1024));
@@ -278,15 +242,15 @@ int wmain(int argc, wchar_t** argv)
 
     LARGE_INTEGER closing, closed;
     QueryPerformanceCounter(&closing);
-    PostMessageW(found.window, WM_CLOSE, 0, 0);
-    const DWORD waited = WaitForSingleObject(saver.hProcess, 10000);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    int code = 0;
+    const bool closedInTime = saver.WaitForExit(10000, code);
     QueryPerformanceCounter(&closed);
-    DWORD code = 0;
-    GetExitCodeProcess(saver.hProcess, &code);
-    std::printf("WM_CLOSE to process exit: %.1f ms (exit code %ld)%s\n", 1000.0 * Seconds(closing, closed, frequency),
-                static_cast<long>(code), waited == WAIT_OBJECT_0 ? "" : " - did not end within 10 s");
-    if (waited != WAIT_OBJECT_0) {
-        TerminateProcess(saver.hProcess, 99);
+    if (closedInTime) {
+        std::printf("WM_CLOSE to process exit: %.1f ms (exit code %d)\n", 1000.0 * Seconds(closing, closed, frequency),
+                    code);
+    } else {
+        std::printf("WM_CLOSE to process exit: did not end within 10 s\n");
     }
-    return waited == WAIT_OBJECT_0 ? 0 : 1;
+    return closedInTime ? 0 : 1;
 }

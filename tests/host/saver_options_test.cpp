@@ -105,7 +105,7 @@ Forms OptionsForms(const std::string& options)
 // takes one, and nothing in the page spells an option the table lacks.
 TEST(X11Options, ManualPageListsExactlyTheOptionsOfTheTable)
 {
-    const std::string page = SourceFile("packaging/debian/velmora.6");
+    const std::string page = SourceFile("packaging/debian/velmora.6.in");
     const Forms table = TableForms();
     EXPECT_EQ(table, SynopsisForms(Section(page, "SYNOPSIS")));
     EXPECT_EQ(table, OptionsForms(Section(page, "OPTIONS")));

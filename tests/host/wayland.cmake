@@ -44,11 +44,12 @@ add_dependencies(velmora_test_wayland velmora_wayland_test_client)
 # The installed program, as on a person's desktop. Not under the sanitizers,
 # whose programs swayidle would run without their options.
 if(TARGET velmora AND NOT VELMORA_SANITIZE)
-  add_executable(velmora_wayland_saver_tests wayland_saver_test.cpp)
-  target_link_libraries(velmora_wayland_saver_tests PRIVATE velmora_test_wayland GTest::gtest GTest::gtest_main
-                        velmora_options)
+  velmora_test_suite(velmora_wayland_saver_tests
+    SOURCES wayland_saver_test.cpp
+    LIBRARIES velmora_test_wayland
+    LABELS host display wayland
+    DEPENDS velmora
+    TIMEOUT 400)
   target_compile_definitions(velmora_wayland_saver_tests PRIVATE VELMORA_CMAKE="${CMAKE_COMMAND}"
                              VELMORA_BUILD_DIR="${CMAKE_BINARY_DIR}")
-  add_dependencies(velmora_wayland_saver_tests velmora)
-  velmora_discover_tests(velmora_wayland_saver_tests LABELS host display wayland PROPERTIES TIMEOUT 400)
 endif()

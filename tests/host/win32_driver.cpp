@@ -1,7 +1,5 @@
 #include "tests/host/win32_driver.h"
 
-#include <tlhelp32.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cwchar>
@@ -9,14 +7,6 @@
 #include <vector>
 
 namespace velmora_driver {
-
-std::wstring OwnDirectory()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path);
-    return directory.substr(0, directory.find_last_of(L"\\/"));
-}
 
 bool MovePointer(int x, int y, DWORD timeoutMs)
 {
@@ -43,222 +33,12 @@ bool MovePointer(int x, int y, DWORD timeoutMs)
             CloseHandle(started.hProcess);
         }
     }
-    const DWORD start = GetTickCount();
-    for (;;) {
-        POINT at{};
-        if (GetCursorPos(&at) && at.x == x && at.y == y) {
-            return true;
-        }
-        if (GetTickCount() - start >= timeoutMs) {
-            return false;
-        }
-        PumpFor(20);
-    }
-}
-
-Saver::Saver(const std::wstring& arguments, const wchar_t* image) : imageName(image)
-{
-    const std::wstring program = OwnDirectory() + L"\\" + imageName;
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back(L'\0');
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (!CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        startError = GetLastError();
-        process = PROCESS_INFORMATION{};
-    }
-}
-
-Saver::~Saver()
-{
-    if (process.hProcess != nullptr) {
-        if (Running()) {
-            TerminateProcess(process.hProcess, 99);
-            WaitForSingleObject(process.hProcess, 5000);
-        }
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-}
-
-void PumpFor(DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        const DWORD passed = GetTickCount() - start;
-        if (passed >= ms) {
-            return;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - passed, QS_ALLINPUT);
-    }
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD boundMs)
-{
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= boundMs) {
-            return false;
-        }
-        PumpFor(50);
-    }
-    return true;
-}
-
-bool Saver::WaitForExit(DWORD timeoutMs, int& code)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        const DWORD passed = GetTickCount() - start;
-        const DWORD left = passed >= timeoutMs ? 0 : timeoutMs - passed;
-        const DWORD r = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, left, QS_ALLINPUT);
-        if (r == WAIT_OBJECT_0) {
-            DWORD exitCode = 0;
-            GetExitCodeProcess(process.hProcess, &exitCode);
-            code = static_cast<int>(exitCode);
-            return true;
-        }
-        if (r == WAIT_OBJECT_0 + 1) {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            continue;
-        }
-        if (r == WAIT_FAILED) {
-            std::printf("waiting for the saver failed: error %lu\n", GetLastError());
-        }
-        return false;
-    }
-}
-
-bool Saver::Running() const
-{
-    return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
-}
-
-namespace {
-
-struct Search {
-    DWORD processId;
-    const wchar_t* className;
-    const wchar_t* title;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM data)
-{
-    Search& search = *reinterpret_cast<Search*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[128] = {};
-    GetClassNameW(window, className, 128);
-    // Only a visible window: a window is found as soon as it exists, but a
-    // dialog's texts are set and the saver's engine started (in WM_CREATE)
-    // only before it is first shown.
-    if (owner == search.processId && std::wcscmp(className, search.className) == 0 &&
-        (search.title == nullptr || WindowText(window) == search.title) && IsWindowVisible(window)) {
-        search.found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-} // namespace
-
-HWND Saver::FindWindowOf(const wchar_t* className, const wchar_t* title, HWND parent, DWORD timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    do {
-        Search search{process.dwProcessId, className, title, nullptr};
-        if (parent != nullptr) {
-            EnumChildWindows(parent, MatchWindow, reinterpret_cast<LPARAM>(&search));
-        } else {
-            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        }
-        if (search.found != nullptr) {
-            return search.found;
-        }
-        if (!Running()) {
-            return nullptr;
-        }
-        PumpFor(20);
-    } while (GetTickCount() - start < timeoutMs);
-    return nullptr;
-}
-
-HWND Saver::WaitForSaverWindow(DWORD timeoutMs)
-{
-    HWND window = FindWindowOf(L"WindowsScreenSaverClass", L"Screen Saver", nullptr, timeoutMs);
-    if (window != nullptr) {
-        // Let the first frames come.
-        PumpFor(300);
-    } else if (!Started()) {
-        std::fprintf(stderr, "no saver window: the saver did not start (error %lu)\n", startError);
-    } else {
-        // Why, for the test that expected a window: how the saver ended, if it did.
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process.hProcess, &code);
-        std::fprintf(stderr, "no saver window: the saver %s 0x%lX\n",
-                     code == STILL_ACTIVE ? "runs, code" : "ended with", code);
-    }
-    return window;
-}
-
-int Saver::OwnThreads() const
-{
-    using QueryThread = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
-    auto query = reinterpret_cast<QueryThread>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
-    if (query == nullptr) {
-        return -1;
-    }
-    std::uintptr_t imageStart = 0, imageEnd = 0;
-    HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process.dwProcessId);
-    if (modules != INVALID_HANDLE_VALUE) {
-        MODULEENTRY32W module{};
-        module.dwSize = sizeof module;
-        for (BOOL more = Module32FirstW(modules, &module); more; more = Module32NextW(modules, &module)) {
-            if (_wcsicmp(module.szModule, imageName.c_str()) == 0) {
-                imageStart = reinterpret_cast<std::uintptr_t>(module.modBaseAddr);
-                imageEnd = imageStart + module.modBaseSize;
-            }
-        }
-        CloseHandle(modules);
-    }
-    if (imageStart == 0) {
-        return -1;
-    }
-    int count = 0;
-    HANDLE threads = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(threads, &entry); more; more = Thread32Next(threads, &entry)) {
-        if (entry.th32OwnerProcessID != process.dwProcessId) {
-            continue;
-        }
-        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
-        if (thread == nullptr) {
-            continue;
-        }
-        std::uintptr_t startAddress = 0;
-        constexpr int kThreadQuerySetWin32StartAddress = 9;
-        if (query(thread, kThreadQuerySetWin32StartAddress, &startAddress, sizeof startAddress, nullptr) == 0 &&
-            startAddress >= imageStart && startAddress < imageEnd) {
-            ++count;
-        }
-        CloseHandle(thread);
-    }
-    CloseHandle(threads);
-    return count;
+    return PumpUntil(
+        [x, y] {
+            POINT at{};
+            return GetCursorPos(&at) && at.x == x && at.y == y;
+        },
+        timeoutMs);
 }
 
 namespace {
@@ -291,15 +71,6 @@ std::vector<HWND> WindowsOfClass(const wchar_t* className)
     std::pair<const wchar_t*, std::vector<HWND>> found{className, {}};
     EnumWindows(CollectOfClass, reinterpret_cast<LPARAM>(&found));
     return found.second;
-}
-
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[512] = {};
-    // Not GetWindowTextW: it would send WM_GETTEXT to another process's window
-    // only when it answers; InternalGetWindowText reads the stored title.
-    InternalGetWindowText(window, text, 512);
-    return text;
 }
 
 std::vector<std::wstring> StaticTexts(HWND dialog)
@@ -404,21 +175,18 @@ bool TakeScreenshot(const std::wstring& path, Screenshot& shot, std::string& err
     // A Unix child is not waited for through its handle: the file is complete
     // once it holds as many bytes as its header announces.
     std::vector<unsigned char> bytes;
-    const DWORD start = GetTickCount();
-    for (;;) {
-        PumpFor(50);
-        if (ReadWholeFile(path, bytes) && bytes.size() >= 100) {
-            const unsigned char* h = bytes.data();
-            const std::size_t expected = BigEndian(h) + std::size_t(BigEndian(h + 19 * 4)) * 12 +
-                                         std::size_t(BigEndian(h + 12 * 4)) * BigEndian(h + 5 * 4);
-            if (bytes.size() >= expected) {
-                break;
-            }
-        }
-        if (GetTickCount() - start > 15000) {
-            error = "xwd wrote no complete picture";
+    const auto complete = [&] {
+        if (!ReadWholeFile(path, bytes) || bytes.size() < 100) {
             return false;
         }
+        const unsigned char* h = bytes.data();
+        const std::size_t expected = BigEndian(h) + std::size_t(BigEndian(h + 19 * 4)) * 12 +
+                                     std::size_t(BigEndian(h + 12 * 4)) * BigEndian(h + 5 * 4);
+        return bytes.size() >= expected;
+    };
+    if (!PumpUntil(complete, 15000)) {
+        error = "xwd wrote no complete picture";
+        return false;
     }
     const unsigned char* h = bytes.data();
     const std::uint32_t headerSize = BigEndian(h), width = BigEndian(h + 4 * 4), height = BigEndian(h + 5 * 4);

@@ -1,58 +1,25 @@
-// The Windows test driver's tools: starts velmora.scr as the system does
-// (CreateProcessW with a screen-saver command line), finds its windows, sends
-// them input and messages, and watches how the process ends. Runs under Wine
-// here and unchanged on Windows.
+// The Windows test driver's tools beside the saver it starts
+// (tests/support/win32_started_saver.h): the test build's environment, the
+// windows of a class, a dialog's texts, the password setting and screenshots.
+// Runs under Wine here and unchanged on Windows.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "tests/support/win32_started_saver.h"
+
 namespace velmora_driver {
 
-// The directory the driver lives in (velmora.scr and PASSWORD.CPL sit beside it).
-std::wstring OwnDirectory();
-
-class Saver {
-public:
-    // Starts "<dir>\<image> <arguments>" with the current environment; the
-    // image is velmora.scr, or velmora-test.scr, the saver's test build.
-    explicit Saver(const std::wstring& arguments, const wchar_t* image = L"velmora.scr");
-    Saver(const Saver&) = delete;
-    Saver& operator=(const Saver&) = delete;
-    // Ends a process that a test left running.
-    ~Saver();
-
-    bool Started() const { return process.hProcess != nullptr; }
-    // Why CreateProcessW failed (GetLastError), or 0.
-    DWORD StartError() const { return startError; }
-    DWORD ProcessId() const { return process.dwProcessId; }
-    HANDLE Process() const { return process.hProcess; }
-
-    // Waits (pumping this thread's messages) for the process to end; true when
-    // it did within the time, with its exit code in code.
-    bool WaitForExit(DWORD timeoutMs, int& code);
-    bool Running() const;
-
-    // A visible top-level or child window of this process with the class and
-    // title, or null. The time-outs are bounds for a busy machine: the waits
-    // end as soon as the window is there.
-    HWND FindWindowOf(const wchar_t* className, const wchar_t* title, HWND parent = nullptr, DWORD timeoutMs = 60000);
-    // The full-screen saver window, waited for; null when it never came.
-    HWND WaitForSaverWindow(DWORD timeoutMs = 60000);
-
-    // Threads whose start address lies inside velmora.scr's own image: the
-    // main thread and, while the scene runs, the engine's worker.
-    int OwnThreads() const;
-
-private:
-    std::wstring imageName;
-    PROCESS_INFORMATION process{};
-    DWORD startError = 0;
-};
+// The saver started, its windows found and its end waited for.
+using velmora_test::OwnDirectory;
+using velmora_test::PumpFor;
+using velmora_test::PumpUntil;
+using velmora_test::Saver;
+using velmora_test::WindowText;
 
 // Moves the pointer as a hand on the mouse would and waits (pumping this
 // thread's messages) until GetCursorPos reports it there; false when it never
@@ -93,16 +60,8 @@ private:
 // The steady clock in milliseconds, the same in every process of the machine.
 long long SteadyMilliseconds();
 
-// Pumps this thread's messages for the given time.
-void PumpFor(DWORD ms);
-
-// Pumps this thread's messages until `done` holds or the bound passes; whether it held.
-bool PumpUntil(const std::function<bool()>& done, DWORD boundMs = 60000);
-
 // Every visible top-level window of the class, in any process.
 std::vector<HWND> WindowsOfClass(const wchar_t* className);
-
-std::wstring WindowText(HWND window);
 
 // The texts of a dialog's static controls (a message box's text among them).
 std::vector<std::wstring> StaticTexts(HWND dialog);

@@ -15,11 +15,11 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/support/installed_user_session.h"
 #include "tests/support/posix_child_process.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/x11_picture.h"
 #include "tests/support/x11_private_display.h"
 
@@ -125,13 +125,7 @@ protected:
     // Runs the command until it succeeds: daemons answer only once they are up.
     bool RunUntilAnswered(const std::vector<std::string>& words, const std::vector<std::string>& extra = {})
     {
-        const auto deadline = Clock::now() + kStartTimeout;
-        while (Clock::now() < deadline) {
-            if (Run(words, extra) == 0)
-                return true;
-            std::this_thread::sleep_for(milliseconds(250));
-        }
-        return false;
+        return WaitUntil(kStartTimeout, milliseconds(250), [&] { return Run(words, extra) == 0; });
     }
 
     std::string Log(const std::string& name) const { return "\n" + name + ":\n" + session->ReadHomeFile(name); }
@@ -140,12 +134,10 @@ protected:
     std::vector<DisplayProcess> WaitForHacks(std::size_t count)
     {
         std::vector<DisplayProcess> hacks;
-        for (const auto deadline = Clock::now() + kStartTimeout; Clock::now() < deadline;) {
+        WaitUntil(kStartTimeout, milliseconds(100), [&] {
             hacks = HacksNow();
-            if (hacks.size() >= count)
-                break;
-            std::this_thread::sleep_for(milliseconds(100));
-        }
+            return hacks.size() >= count;
+        });
         return hacks;
     }
 
@@ -252,8 +244,7 @@ TEST_F(InstalledSaver, XScreenSaverRunsTheHackTheCommandAddedFromAnEmptyHome)
     ASSERT_NO_FATAL_FAILURE(StartXScreenSaverAndActivate());
     ASSERT_NO_FATAL_FAILURE(ExpectOneHackOnTheFullScreenWindow());
     EXPECT_EQ(0, Run({"xscreensaver-command", "-deactivate"})) << Log("command.log");
-    for (const auto deadline = Clock::now() + kCommandTimeout; !HacksNow().empty() && Clock::now() < deadline;)
-        std::this_thread::sleep_for(milliseconds(100));
+    WaitUntil(kCommandTimeout, milliseconds(100), [&] { return HacksNow().empty(); });
     EXPECT_TRUE(HacksNow().empty()) << "the hack still runs after the daemon unblanked";
 }
 
@@ -342,9 +333,7 @@ TEST_F(InstalledSaver, MateScreensaverRunsTheThemeOfTheDesktopEntry)
           {"dbus-run-session", "--", "sh", "-c",
            "echo \"$DBUS_SESSION_BUS_ADDRESS\" > \"$HOME/bus\" && exec mate-screensaver --no-daemon --debug"},
           mate);
-    for (const auto deadline = Clock::now() + kStartTimeout;
-         session->ReadHomeFile("bus").empty() && Clock::now() < deadline;)
-        std::this_thread::sleep_for(milliseconds(50));
+    WaitUntil(kStartTimeout, milliseconds(50), [&] { return !session->ReadHomeFile("bus").empty(); });
     std::string bus = session->ReadHomeFile("bus");
     ASSERT_FALSE(bus.empty()) << Log("mate-screensaver.log");
     bus.pop_back();
@@ -395,25 +384,21 @@ TEST_F(InstalledSaver, MatePreferencesPreviewFollowsEverySizeOfItsWindow)
     };
     const auto followsSize = [&](const Geometry& size) {
         std::string why = "no picture at " + std::to_string(size.width) + "x" + std::to_string(size.height);
-        for (const auto deadline = Clock::now() + kStartTimeout; Clock::now() < deadline;) {
-            if (fillsEveryCorner(size, &why))
-                return ::testing::AssertionSuccess();
-            std::this_thread::sleep_for(milliseconds(200));
-        }
+        if (WaitUntil(kStartTimeout, milliseconds(200), [&] { return fillsEveryCorner(size, &why); }))
+            return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << why;
     };
 
     // The size MATE settles on after the first 1x1: the same for a second.
     Geometry size = GeometryOf(window);
-    for (auto deadline = Clock::now() + kStartTimeout, steadySince = Clock::now(); Clock::now() < deadline;) {
-        std::this_thread::sleep_for(milliseconds(100));
+    auto steadySince = Clock::now();
+    WaitUntil(kStartTimeout, milliseconds(100), [&] {
         const Geometry now = GeometryOf(window);
         if (!(now == size) || now.width <= 1)
             steadySince = Clock::now();
         size = now;
-        if (Clock::now() - steadySince >= milliseconds(1000))
-            break;
-    }
+        return Clock::now() - steadySince >= milliseconds(1000);
+    });
     ASSERT_GT(size.width, 1) << "the preview window stays at 1x1";
     EXPECT_TRUE(followsSize(size));
     std::string sizes = std::to_string(size.width) + "x" + std::to_string(size.height);
@@ -433,11 +418,11 @@ TEST_F(InstalledSaver, MatePreferencesPreviewFollowsEverySizeOfItsWindow)
     for (const auto& [grow, shrink] : {std::pair{300, 200}, {-100, -50}}) {
         XResizeWindow(display, top, dialog.width + grow, dialog.height + shrink);
         XSync(display, False);
-        Geometry resized = GeometryOf(window);
-        for (const auto deadline = Clock::now() + kCommandTimeout; resized == size && Clock::now() < deadline;) {
-            std::this_thread::sleep_for(milliseconds(100));
+        Geometry resized{};
+        WaitUntil(kCommandTimeout, milliseconds(100), [&] {
             resized = GeometryOf(window);
-        }
+            return !(resized == size);
+        });
         EXPECT_FALSE(resized == size) << "the preview did not change size with the dialog";
         size = resized;
         EXPECT_TRUE(followsSize(size));

@@ -5,7 +5,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
+
+#include "tests/support/wait_until.h"
 
 using velmora_test::Picture;
 
@@ -60,14 +61,11 @@ Window X11Saver::ShowingTheScene(velmora_test::StartedSaver& saver)
 
 Picture X11Saver::WaitForScene(Window window)
 {
-    const auto deadline = std::chrono::steady_clock::now() + velmora_test::kSaverStartTimeout;
     Picture picture;
-    while (std::chrono::steady_clock::now() < deadline) {
+    velmora_test::WaitUntil(velmora_test::kSaverStartTimeout, std::chrono::milliseconds(100), [&] {
         picture = Capture(window);
-        if (picture.DistinctColours() >= kSceneColours)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+        return picture.DistinctColours() >= kSceneColours;
+    });
     return picture;
 }
 

@@ -14,6 +14,7 @@
 
 #include "tests/host/x11_saver_fixture.h"
 #include "tests/support/posix_temporary_folder.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ using std::chrono::milliseconds;
 using velmora_test::kSaverStartTimeout;
 using velmora_test::Picture;
 using velmora_test::StartedSaver;
+using velmora_test::WaitUntil;
 using velmora_test::WindowId;
 
 TEST_F(X11Saver, OpensAResizableTitledWindowOfTenTwentyFourBySevenSixtyEight)
@@ -65,11 +67,10 @@ TEST_F(X11Saver, ShowsTheAnimatedScene)
 
     // The rain never stops: a later frame is a different picture.
     Picture later;
-    const auto deadline = Clock::now() + kSaverStartTimeout;
-    do {
-        std::this_thread::sleep_for(milliseconds(200));
+    WaitUntil(kSaverStartTimeout, milliseconds(200), [&] {
         later = Capture(window);
-    } while (later.DifferingPixels(first) == 0 && Clock::now() < deadline);
+        return later.DifferingPixels(first) != 0;
+    });
     EXPECT_GT(later.DifferingPixels(first), 0u) << "the picture does not move";
     EXPECT_TRUE(saver.Running()) << saver.ErrorOutput();
 }
@@ -85,9 +86,8 @@ TEST_F(X11Saver, StretchesTheSceneOverAResizedWindow)
     XMoveResizeWindow(display, window, 0, 0, 1200, 900);
     XSync(display, False);
     XWindowAttributes attributes = {};
-    const auto deadline = Clock::now() + kSaverStartTimeout;
-    while (XGetWindowAttributes(display, window, &attributes) && attributes.width != 1200 && Clock::now() < deadline)
-        std::this_thread::sleep_for(milliseconds(50));
+    WaitUntil(kSaverStartTimeout, milliseconds(50),
+              [&] { return !XGetWindowAttributes(display, window, &attributes) || attributes.width == 1200; });
     ASSERT_EQ(1200, attributes.width) << "the window did not take its new size";
     // The sky's top-right corner and the ground's bottom-left are both drawn,
     // not left black outside the old 1024 x 768: from the frame after the one
@@ -97,11 +97,10 @@ TEST_F(X11Saver, StretchesTheSceneOverAResizedWindow)
         return picture.width == 1200 && picture.height == 900 && picture.At(1190, 10) != 0 &&
                picture.At(10, 890) != 0 && picture.At(1190, 890) != 0;
     };
-    const auto drawDeadline = Clock::now() + kSaverStartTimeout;
-    do {
-        std::this_thread::sleep_for(milliseconds(100));
+    WaitUntil(kSaverStartTimeout, milliseconds(100), [&] {
         picture = Capture(window);
-    } while (!drawnToTheEdges() && Clock::now() < drawDeadline);
+        return drawnToTheEdges();
+    });
     ASSERT_EQ(1200, picture.width);
     EXPECT_GE(picture.DistinctColours(), kSceneColours);
     EXPECT_NE(0u, picture.At(1190, 10)) << "the right edge is not drawn";

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -19,10 +20,10 @@
 #include "tests/host/x11_saver_fixture.h"
 #include "tests/support/posix_child_process.h"
 #include "tests/support/posix_temporary_folder.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using velmora_test::ChildProcess;
 using velmora_test::kSaverExitTimeout;
@@ -30,6 +31,7 @@ using velmora_test::kSaverStartTimeout;
 using velmora_test::Picture;
 using velmora_test::ProcessesRunning;
 using velmora_test::RunToEnd;
+using velmora_test::WaitUntil;
 
 // The white pixels of the lower-left corner, where -fps writes the frame rate.
 std::set<std::size_t> CornerText(const Picture& picture)
@@ -90,32 +92,31 @@ TEST_F(X11Saver, RunsAsTheOnlyHackOfTheXScreenSaverDaemon)
 
     std::vector<pid_t> hacks;
     Picture screen;
-    const auto deadline = Clock::now() + kSaverStartTimeout;
-    while (Clock::now() < deadline && (hacks.empty() || screen.DistinctColours() < kSceneColours)) {
-        std::this_thread::sleep_for(milliseconds(250));
+    WaitUntil(kSaverStartTimeout, milliseconds(250), [&] {
         hacks = ProcessesRunning(hack);
         screen = Capture(root);
-    }
+        return !hacks.empty() && screen.DistinctColours() >= kSceneColours;
+    });
     EXPECT_FALSE(hacks.empty()) << "the daemon did not start velmora" << daemonLog();
     EXPECT_GE(screen.DistinctColours(), kSceneColours) << "the blanked screen does not show the scene" << daemonLog();
 
     // -fps: white text in the lower-left corner that stays put while the rain
     // moves; it appears once a second has been measured.
+    // Each picture against the one taken half a second before it.
     std::size_t steady = 0;
-    const auto textDeadline = Clock::now() + kSaverStartTimeout;
-    for (auto before = CornerText(Capture(root)); steady < 100 && Clock::now() < textDeadline;) {
-        std::this_thread::sleep_for(milliseconds(500));
+    std::optional<std::set<std::size_t>> before;
+    WaitUntil(kSaverStartTimeout, milliseconds(500), [&] {
         const auto now = CornerText(Capture(root));
-        steady = static_cast<std::size_t>(
-            std::count_if(now.begin(), now.end(), [&](std::size_t i) { return before.count(i); }));
+        if (before)
+            steady = static_cast<std::size_t>(
+                std::count_if(now.begin(), now.end(), [&](std::size_t i) { return before->count(i); }));
         before = now;
-    }
+        return steady >= 100;
+    });
     EXPECT_GE(steady, 100u) << "no frame-rate text in the lower-left corner with -fps" << daemonLog();
 
     EXPECT_EQ(0, RunToEnd(command({"xscreensaver-command", "-deactivate"}), environment)) << daemonLog();
-    const auto stopDeadline = Clock::now() + kSaverExitTimeout;
-    while (!ProcessesRunning(hack).empty() && Clock::now() < stopDeadline)
-        std::this_thread::sleep_for(milliseconds(50));
+    WaitUntil(kSaverExitTimeout, milliseconds(50), [&] { return ProcessesRunning(hack).empty(); });
     EXPECT_TRUE(ProcessesRunning(hack).empty()) << "velmora still runs after the daemon unblanked";
     for (pid_t left : ProcessesRunning(hack))
         kill(left, SIGKILL);
@@ -128,9 +129,7 @@ TEST_F(X11Saver, RunsAsTheOnlyHackOfTheXScreenSaverDaemon)
     // this display's, since a person's own XScreenSaver may run meanwhile.
     for (const char* helper : {"/usr/libexec/xscreensaver/xscreensaver-gfx",
                                "/usr/libexec/xscreensaver/xscreensaver-auth", "/usr/bin/xscreensaver"}) {
-        const auto helperDeadline = Clock::now() + kSaverExitTimeout;
-        while (!ProcessesRunning(helper, DisplayName()).empty() && Clock::now() < helperDeadline)
-            std::this_thread::sleep_for(milliseconds(50));
+        WaitUntil(kSaverExitTimeout, milliseconds(50), [&] { return ProcessesRunning(helper, DisplayName()).empty(); });
         for (pid_t left : ProcessesRunning(helper, DisplayName()))
             kill(left, SIGKILL);
     }

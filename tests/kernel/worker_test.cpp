@@ -11,6 +11,7 @@
 #include "kernel/object.h"
 #include "kernel/universe.h"
 #include "tests/support/scripted_model.h"
+#include "tests/support/wait_until.h"
 
 using velmora_test::ScriptedHandler;
 using velmora_test::ScriptedModel;
@@ -20,16 +21,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-template <typename Predicate> bool WaitUntil(Predicate done, std::chrono::milliseconds limit = 5000ms)
+// What the worker does, looked for every 2 ms for up to five seconds.
+template <typename Predicate> bool Eventually(Predicate done)
 {
-    const auto deadline = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
+    return velmora_test::WaitUntil(5000ms, 2ms, done);
 }
 
 } // namespace
@@ -65,7 +60,7 @@ TEST(Worker, RestsWhileTheModelWantsNoCycleAndGoesOnOnceItDoes)
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(universe.CyclesRun(), 0u) << "ticks that nobody wants run no cycle";
     model.wanted = true;
-    EXPECT_TRUE(WaitUntil([&] { return universe.CyclesRun() >= 2; }));
+    EXPECT_TRUE(Eventually([&] { return universe.CyclesRun() >= 2; }));
 }
 
 TEST(Worker, RunsInitAndEveryEventOnItsOwnThread)
@@ -78,7 +73,7 @@ TEST(Worker, RunsInitAndEveryEventOnItsOwnThread)
     };
     {
         NS_Universe::Universe universe(&model);
-        ASSERT_TRUE(WaitUntil([&] { return universe.CyclesRun() >= 2; }));
+        ASSERT_TRUE(Eventually([&] { return universe.CyclesRun() >= 2; }));
     }
     EXPECT_NE(model.journal->initThread, std::thread::id{});
     EXPECT_NE(model.journal->initThread, std::this_thread::get_id());
@@ -134,7 +129,7 @@ TEST(Worker, StopDuringACycleEndsAfterThatCyclesRenderDrain)
     };
     {
         NS_Universe::Universe universe(&model);
-        ASSERT_TRUE(WaitUntil([&] { return inTick.load(); }));
+        ASSERT_TRUE(Eventually([&] { return inTick.load(); }));
     }
     EXPECT_EQ(model.journal->Count(NS_Events::Tick), 2u);
     EXPECT_EQ(model.journal->Count(NS_Events::Render), 2u);
@@ -163,7 +158,7 @@ TEST(Worker, AnOverrunIsFollowedByOneImmediateCycleNotABurst)
     };
     {
         NS_Universe::Universe universe(&model);
-        ASSERT_TRUE(WaitUntil([&] {
+        ASSERT_TRUE(Eventually([&] {
             std::lock_guard<std::mutex> guard(lock);
             return ticks.size() >= 8;
         }));
@@ -196,7 +191,7 @@ TEST(Worker, AFailedCycleIsCutShortAndTeardownStillDetachesWhatItMade)
     std::thread::id worker;
     {
         NS_Universe::Universe universe(&model);
-        ASSERT_TRUE(WaitUntil([&] { return universe.WorkerFailed(); }));
+        ASSERT_TRUE(Eventually([&] { return universe.WorkerFailed(); }));
         std::this_thread::sleep_for(100ms);
         EXPECT_EQ(ticks.load(), 3); // no cycle after the failure
         EXPECT_NE(universe.WorkerFailure().find("handler"), std::string::npos);
@@ -227,7 +222,7 @@ TEST(Worker, ExceptionFromInitIsCaughtToo)
         h.onInit = [](ScriptedHandler& self) { self.SubscribeTo(L"Nobody", 5); };
     };
     NS_Universe::Universe universe(&model);
-    ASSERT_TRUE(WaitUntil([&] { return universe.WorkerFailed(); }));
+    ASSERT_TRUE(Eventually([&] { return universe.WorkerFailed(); }));
     EXPECT_EQ(model.journal->Count(NS_Events::Tick), 0u);
 }
 
@@ -250,7 +245,7 @@ TEST(Worker, TeardownRunsOnTheDestroyingThread)
     };
     {
         NS_Universe::Universe universe(&model);
-        ASSERT_TRUE(WaitUntil([&] { return universe.CyclesRun() >= 2; }));
+        ASSERT_TRUE(Eventually([&] { return universe.CyclesRun() >= 2; }));
     }
     EXPECT_EQ(detachedHeardOn, std::this_thread::get_id());
 }
@@ -261,7 +256,7 @@ TEST(Worker, StartsAndStopsManyUniversesInARow)
         ScriptedModel model{{L"Drop", L"Rain"}};
         NS_Universe::Universe universe(&model);
         if (i % 10 == 0) {
-            ASSERT_TRUE(WaitUntil([&] { return universe.CyclesRun() >= 1; }));
+            ASSERT_TRUE(Eventually([&] { return universe.CyclesRun() >= 1; }));
         }
     }
 }
@@ -292,7 +287,7 @@ TEST(Worker, TellsTheModelItIsStoppingBeforeTheTeardownOnAStopAndAfterAFailure)
         };
         {
             NS_Universe::Universe universe(&model);
-            ASSERT_TRUE(WaitUntil([&] { return universe.CyclesRun() >= 2 || universe.WorkerFailed(); }));
+            ASSERT_TRUE(Eventually([&] { return universe.CyclesRun() >= 2 || universe.WorkerFailed(); }));
         }
         ASSERT_EQ(model.calls.size(), 1u) << (fail ? "after a failure" : "on a stop");
         EXPECT_NE(model.calls[0], std::this_thread::get_id());

@@ -1,26 +1,11 @@
 # The Debian package, made from this build by CPack and checked by
 # debian_package_test.sh: the build step first, the others on its result.
-set(script ${CMAKE_CURRENT_LIST_DIR}/debian_package_test.sh)
-set(work ${CMAKE_BINARY_DIR}/tests/packaging/debian)
-foreach(step IN ITEMS build lintian files start offscreen install)
-  if(step STREQUAL "build")
-    set(name DebianPackage.IsMadeByCPackAndUnpacks)
-  elseif(step STREQUAL "lintian")
-    set(name DebianPackage.HasNoLintianErrors)
-  elseif(step STREQUAL "files")
-    set(name DebianPackage.PutsEveryFileWhereDebianAndXScreenSaverLook)
-  elseif(step STREQUAL "start")
-    set(name DebianPackage.ProgramsStartFromTheUnpackedTree)
-  elseif(step STREQUAL "offscreen")
-    set(name DebianPackage.SnapshotDrawsWhereOSMesaIsAbsent)
-  else()
-    set(name DebianPackage.InstallsRunsOnTheRootWindowAndPurgesWithoutTrace)
-  endif()
-  add_test(NAME ${name} COMMAND ${script} ${step} ${CMAKE_BINARY_DIR} ${work})
-  set_tests_properties(${name} PROPERTIES LABELS package TIMEOUT 300 SKIP_RETURN_CODE 77 RESOURCE_LOCK velmora_deb)
-  if(step STREQUAL "build")
-    set_tests_properties(${name} PROPERTIES FIXTURES_SETUP velmora_deb)
-  else()
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED velmora_deb)
-  endif()
-endforeach()
+velmora_package_steps(deb
+  SCRIPT ${CMAKE_CURRENT_LIST_DIR}/debian_package_test.sh TIMEOUT 300
+  ARGUMENTS ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/tests/packaging/debian
+  STEPS build DebianPackage.IsMadeByCPackAndUnpacks
+        lintian DebianPackage.HasNoLintianErrors
+        files DebianPackage.PutsEveryFileWhereDebianAndXScreenSaverLook
+        start DebianPackage.ProgramsStartFromTheUnpackedTree
+        offscreen DebianPackage.SnapshotDrawsWhereOSMesaIsAbsent
+        install DebianPackage.InstallsRunsOnTheRootWindowAndPurgesWithoutTrace)

@@ -4,7 +4,7 @@
 # against this build's own install, its scriptlets, rpmlint, and its programs
 # started from the unpacked payload.
 #
-#   rpm_package_test.sh STEP BUILD_DIR WORK_DIR SOURCE_DIR
+#   rpm_package_test.sh STEP BUILD_DIR WORK_DIR SOURCE_DIR VERSION
 #
 # STEP: build, files, scripts, rpmlint or start. Exit status 0 for a pass, 77
 # for a skip, anything else for a failure, with the reason on stderr.
@@ -14,6 +14,7 @@ step=$1
 build=$2
 work=$3
 source=$4
+version=$5
 root="$work/root"
 . "$(dirname "$0")/package_tools.sh"
 
@@ -38,7 +39,6 @@ build)
   cpack -G RPM --config "$build/CPackConfig.cmake" -B "$work/cpack" >"$work/cpack.log" 2>&1 ||
     { cat "$work/cpack.log" >&2; fail "cpack could not make the package"; }
   rpm=$(the_rpm)
-  version=$(sed -n 's/^project(velmora VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
   [ "$(basename "$rpm")" = "velmora-$version-1.x86_64.rpm" ] || fail "the package is named $(basename "$rpm")"
   (cd "$root" && rpm2cpio "$rpm" | cpio -idm --quiet) || fail "rpm2cpio and cpio cannot unpack $rpm"
   # What a plain install of this build puts in place: every file of it must be

@@ -2,7 +2,7 @@
 # windows_installer_test.sh); included by tests/packaging/CMakeLists.txt.
 add_executable(velmora_windows_run_saver ${CMAKE_CURRENT_LIST_DIR}/windows_run_saver.cpp)
 set_target_properties(velmora_windows_run_saver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/packaging)
-target_link_libraries(velmora_windows_run_saver PRIVATE velmora_options user32)
+target_link_libraries(velmora_windows_run_saver PRIVATE velmora_test_win32_saver velmora_options user32)
 if(MINGW)
   target_link_options(velmora_windows_run_saver PRIVATE -municode)
 endif()

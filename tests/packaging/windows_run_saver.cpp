@@ -5,7 +5,8 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <string>
+
+#include "tests/support/win32_started_saver.h"
 
 int wmain(int argc, wchar_t** argv)
 {
@@ -13,43 +14,26 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(stderr, "usage: windows_run_saver PATH\\velmora.scr\n");
         return 100;
     }
-    std::wstring command = L"\"" + std::wstring(argv[1]) + L"\" /s";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(argv[1], command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        std::fprintf(stderr, "cannot start the saver (error %lu)\n", GetLastError());
+    velmora_test::Saver saver(L"/s", argv[1]);
+    if (!saver.Started()) {
+        std::fprintf(stderr, "cannot start the saver (error %lu)\n", saver.StartError());
         return 101;
     }
-    CloseHandle(process.hThread);
-
-    HWND window = nullptr;
-    for (int i = 0; i < 600 && window == nullptr; ++i) { // up to 60 s on a busy machine
-        if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) {
-            break;
-        }
-        HWND found = FindWindowW(L"WindowsScreenSaverClass", L"Screen Saver");
-        DWORD owner = 0;
-        if (found != nullptr && GetWindowThreadProcessId(found, &owner) != 0 && owner == process.dwProcessId) {
-            window = found;
-        }
-    }
+    // Up to 60 s on a busy machine.
+    const HWND window = saver.WaitForSaverWindow(60000);
     if (window == nullptr) {
         std::fprintf(stderr, "the saver showed no full-screen window\n");
-        TerminateProcess(process.hProcess, 1);
         return 102;
     }
     // Let it draw a few frames before the key, as a running saver would.
     Sleep(1000);
     PostMessageW(window, WM_KEYDOWN, VK_SPACE, 0x00390001);
     PostMessageW(window, WM_KEYUP, VK_SPACE, 0xC0390001);
-    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) {
+    int code = 1;
+    if (!saver.WaitForExit(30000, code)) {
         std::fprintf(stderr, "the saver did not end within 30 s of the key\n");
-        TerminateProcess(process.hProcess, 1);
         return 103;
     }
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    std::printf("the saver ended with %ld\n", static_cast<long>(code));
-    return static_cast<int>(code);
+    std::printf("the saver ended with %d\n", code);
+    return code;
 }

@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <set>
-#include <thread>
 
 #include "attributes/attribute_handler.h"
 #include "kernel/universe.h"
@@ -11,6 +10,7 @@
 #include "scene/random.h"
 #include "scene/scene_model.h"
 #include "tests/support/scripted_model.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -21,14 +21,8 @@ protected:
 
     bool WaitForFrames(std::uint64_t count)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (target.FramesPresented() < count) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return true;
+        return velmora_test::WaitUntil(std::chrono::seconds(20), std::chrono::milliseconds(5),
+                                       [&] { return target.FramesPresented() >= count; });
     }
 
     NS_EglOffscreen::Offscreen target;

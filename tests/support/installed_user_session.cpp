@@ -1,14 +1,12 @@
 #include "tests/support/installed_user_session.h"
 
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "tests/support/posix_child_process.h"
 #include "tests/support/posix_temporary_folder.h"
@@ -24,20 +22,20 @@ constexpr gid_t kNogroup = 65534;
 } // namespace
 
 InstalledUserSession::InstalledUserSession(const std::string& cmake, const std::string& buildDir)
+    : folder("velmora-session")
 {
-    char folder[] = "/tmp/velmora-session-XXXXXX";
-    if (mkdtemp(folder) == nullptr) {
+    work = folder.Path();
+    if (work.empty()) {
         failure = "cannot make a temporary folder";
         return;
     }
-    work = folder;
     stage = work + "/stage";
     home = work + "/home";
     const bool asRoot = geteuid() == 0;
     user = asRoot ? kNobody : geteuid();
     group = asRoot ? kNogroup : getegid();
     // The user must reach the staged files and the home through these.
-    chmod(folder, 0755);
+    chmod(work.c_str(), 0755);
 
     const std::string log = work + "/install.log";
     ChildProcess::Streams streams;
@@ -46,10 +44,7 @@ InstalledUserSession::InstalledUserSession(const std::string& cmake, const std::
                          streams);
     const auto code = install.WaitExit(std::chrono::minutes(2));
     if (code != 0) {
-        std::ifstream file(log);
-        std::stringstream text;
-        text << file.rdbuf();
-        failure = "cmake --install into " + stage + " failed:\n" + text.str();
+        failure = "cmake --install into " + stage + " failed:\n" + ReadFile(log);
         return;
     }
 
@@ -85,13 +80,6 @@ InstalledUserSession::InstalledUserSession(const std::string& cmake, const std::
             lchown(entry.path().c_str(), user, group);
     if (asRoot && chown(home.c_str(), user, group) != 0)
         failure = "cannot give the home to the test user";
-}
-
-InstalledUserSession::~InstalledUserSession()
-{
-    std::error_code ignored;
-    if (!work.empty())
-        fs::remove_all(work, ignored);
 }
 
 std::vector<std::string> InstalledUserSession::AsUser(const std::vector<std::string>& words) const
@@ -159,18 +147,24 @@ bool InstalledUserSession::WriteHomeFile(const std::string& name, const std::str
 
 std::string InstalledUserSession::ReadHomeFile(const std::string& name) const
 {
-    std::ifstream file(fs::path(home) / name, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return ReadFile((fs::path(home) / name).string());
 }
 
-bool DisplayProcess::Runs(const std::string& executable) const
+namespace {
+std::optional<std::pair<dev_t, ino_t>> FileOf(const fs::path& link)
 {
-    struct stat running, wanted;
-    const std::string exe = "/proc/" + std::to_string(pid) + "/exe";
-    return stat(exe.c_str(), &running) == 0 && stat(executable.c_str(), &wanted) == 0 &&
-           running.st_dev == wanted.st_dev && running.st_ino == wanted.st_ino;
+    struct stat file;
+    if (stat(link.c_str(), &file) != 0)
+        return std::nullopt;
+    return std::pair{file.st_dev, file.st_ino};
+}
+
+} // namespace
+
+bool DisplayProcess::Runs(const std::string& path) const
+{
+    struct stat wanted;
+    return executable && stat(path.c_str(), &wanted) == 0 && *executable == std::pair{wanted.st_dev, wanted.st_ino};
 }
 
 std::string DisplayProcess::Variable(const std::string& name) const
@@ -198,7 +192,13 @@ std::vector<DisplayProcess> ProcessesOnDisplay(const std::string& display)
         const std::string on = process.Variable("DISPLAY");
         if (on != display && on.rfind(display + ".", 0) != 0)
             continue;
+        // A process may exec between two readings of /proc (a saver's child
+        // that becomes the hack): its arguments count only when exe showed the
+        // same file before and after them; else it is taken at the next look.
+        process.executable = FileOf(entry.path() / "exe");
         process.arguments = NulSeparatedWords((entry.path() / "cmdline").string());
+        if (FileOf(entry.path() / "exe") != process.executable)
+            continue;
         if (!process.arguments.empty())
             found.push_back(process);
     }

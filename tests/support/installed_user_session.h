@@ -11,8 +11,12 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "tests/support/posix_temporary_folder.h"
 
 namespace velmora_test {
 
@@ -21,8 +25,6 @@ public:
     InstalledUserSession(const std::string& cmake, const std::string& buildDir);
     InstalledUserSession(const InstalledUserSession&) = delete;
     InstalledUserSession& operator=(const InstalledUserSession&) = delete;
-    // Removes the staging folder and the home.
-    ~InstalledUserSession();
 
     // Why it could not be set up, in plain words; empty when it was.
     const std::string& Failure() const { return failure; }
@@ -49,6 +51,8 @@ public:
                                                                "/usr/share/applications/screensavers"};
 
 private:
+    // Holds the staging folder and the home; removed with them at the end.
+    TemporaryFolder folder;
     std::string work;
     std::string stage;
     std::string home;
@@ -64,6 +68,9 @@ struct DisplayProcess {
     pid_t pid = 0;
     std::vector<std::string> arguments;
     std::vector<std::string> environment;
+    // The file it runs (device and inode), as it was when the arguments were
+    // read; none where /proc does not show it.
+    std::optional<std::pair<dev_t, ino_t>> executable;
     bool Runs(const std::string& executable) const; // the same file as `executable`
     std::string Variable(const std::string& name) const;
 };

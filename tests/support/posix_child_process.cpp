@@ -10,7 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
+
+#include "tests/support/wait_until.h"
 
 extern char** environ;
 
@@ -92,17 +93,12 @@ ChildProcess::~ChildProcess()
 
 std::optional<int> ChildProcess::WaitExit(std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (pid > 0 && !status) {
+    WaitUntil(timeout, std::chrono::milliseconds(5), [&] {
         int raw = 0;
-        if (waitpid(pid, &raw, WNOHANG) == pid) {
+        if (pid > 0 && !status && waitpid(pid, &raw, WNOHANG) == pid)
             status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw);
-            break;
-        }
-        if (std::chrono::steady_clock::now() >= deadline)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+        return pid <= 0 || status.has_value();
+    });
     return status;
 }
 

@@ -3,7 +3,8 @@
 #include <X11/Xutil.h>
 
 #include <string>
-#include <thread>
+
+#include "tests/support/wait_until.h"
 
 namespace velmora_test {
 
@@ -28,9 +29,8 @@ Picture Capture(Display* display, Window window)
 
 bool WaitForAnimation(Display* display, Window window, std::chrono::milliseconds timeout, std::string* why)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
     Picture first;
-    while (std::chrono::steady_clock::now() < deadline) {
+    return WaitUntil(timeout, std::chrono::milliseconds(250), [&] {
         Picture now = Capture(display, window);
         if (now.DistinctColours() < kSceneColours) {
             first = Picture{};
@@ -43,9 +43,8 @@ bool WaitForAnimation(Display* display, Window window, std::chrono::milliseconds
             *why = "the window shows " + std::to_string(now.DistinctColours()) + " colours at " +
                    std::to_string(now.width) + "x" + std::to_string(now.height) +
                    (first.pixels.empty() ? ", not the scene" : ", the same picture each time");
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    }
-    return false;
+        return false;
+    });
 }
 
 } // namespace velmora_test

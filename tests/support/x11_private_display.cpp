@@ -7,6 +7,8 @@
 
 #include <chrono>
 
+#include "tests/support/wait_until.h"
+
 namespace velmora_test {
 
 PrivateDisplay::PrivateDisplay(int width, int height, const std::vector<std::string>& extraArguments)
@@ -49,20 +51,20 @@ void PrivateDisplay::Start(std::vector<std::string> words, const std::vector<std
     // The server writes its number, and a newline, once it accepts connections; on a
     // loaded machine that can take a while.
     std::string number;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (server->Started() && std::chrono::steady_clock::now() < deadline) {
+    // The wait for the pipe (poll) paces the asking; it ends early when the
+    // server went away.
+    WaitUntil(std::chrono::seconds(60), std::chrono::milliseconds(0), [&] {
+        if (!server->Started())
+            return true;
         pollfd wait{ready[0], POLLIN, 0};
         if (poll(&wait, 1, 100) < 0)
-            continue;
+            return false;
         char text[16];
         const ssize_t got = (wait.revents & (POLLIN | POLLHUP)) != 0 ? read(ready[0], text, sizeof text) : -1;
         if (got > 0)
             number.append(text, static_cast<std::size_t>(got));
-        if (!number.empty() && number.back() == '\n')
-            break;
-        if (got == 0 || !server->Running())
-            break;
-    }
+        return (!number.empty() && number.back() == '\n') || got == 0 || !server->Running();
+    });
     close(ready[0]);
     if (number.empty() || number.back() != '\n') {
         failure = server->Started() ? program + " did not come up" : "cannot start " + program;

@@ -3,7 +3,8 @@
 #include <X11/Xatom.h>
 
 #include <cstdio>
-#include <thread>
+
+#include "tests/support/wait_until.h"
 
 namespace velmora_test {
 
@@ -48,12 +49,13 @@ StartedSaver::StartedSaver(const std::string& program, const std::vector<std::st
 Window StartedSaver::WindowOn(Display* display, std::chrono::milliseconds timeout)
 {
     const Window root = DefaultRootWindow(display);
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline && Running()) {
+    Window found = None;
+    WaitUntil(timeout, std::chrono::milliseconds(20), [&] {
+        if (!Running())
+            return true;
         Window rootReturn, parent;
         Window* children = nullptr;
         unsigned count = 0;
-        Window found = None;
         if (XQueryTree(display, root, &rootReturn, &parent, &children, &count)) {
             for (unsigned i = 0; i < count && found == None; ++i) {
                 XWindowAttributes attributes;
@@ -64,11 +66,9 @@ Window StartedSaver::WindowOn(Display* display, std::chrono::milliseconds timeou
             if (children != nullptr)
                 XFree(children);
         }
-        if (found != None)
-            return found;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return None;
+        return found != None;
+    });
+    return found;
 }
 
 std::string WindowId(Window window)

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/version.h"
 #include "tools/add-to-xscreensaver/posix_user_file.h"
 #include "tools/add-to-xscreensaver/xscreensaver_list.h"
 

@@ -60,23 +60,20 @@ std::string SimUsage()
 
 std::string ParseSimOptions(const std::vector<std::string>& arguments, SimOptions& options)
 {
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const Option<SimOptions>* option = NS_CommandLine::Spelled(kOptions, argument);
-        if (option == nullptr) {
-            return "unknown option '" + argument + "'";
-        }
-        if (option->value == nullptr) {
-            option->set(options, std::string());
-            continue;
-        }
-        if (i + 1 >= arguments.size()) {
-            return argument + " needs " + option->needs;
-        }
-        const std::string problem = option->set(options, arguments[++i]);
-        if (!problem.empty()) {
-            return argument + ": " + problem;
-        }
+    using NS_CommandLine::WalkError;
+    const WalkError error = NS_CommandLine::Walk(
+        kOptions, arguments, options, NS_CommandLine::Spelling::Exact, [](const std::string&) { return false; },
+        [] { return false; });
+    switch (error.kind) {
+    case WalkError::Kind::None:
+        break;
+    case WalkError::Kind::Unknown:
+    case WalkError::Kind::ValueNotTaken:
+        return "unknown option '" + error.argument + "'";
+    case WalkError::Kind::NoValue:
+        return error.argument + " needs " + error.problem;
+    case WalkError::Kind::BadValue:
+        return error.argument + ": " + error.problem;
     }
     return std::string();
 }

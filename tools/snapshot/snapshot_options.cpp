@@ -193,30 +193,27 @@ std::string Checked(Parsing& parsing)
 
 std::string ParseSnapshotOptions(const std::vector<std::string>& arguments, SnapshotOptions& options)
 {
+    using NS_CommandLine::WalkError;
     Parsing parsing{options};
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const Option<Parsing>* option = NS_CommandLine::Spelled(kOptions, argument);
-        if (option == nullptr) {
-            if (!argument.empty() && argument[0] == '-') {
-                return "unknown option " + argument;
-            }
-            // A bare name is the output, unchecked until its format is read.
-            options.output = argument;
+    // A bare name is the output, unchecked until its format is read.
+    const WalkError error = NS_CommandLine::Walk(
+        kOptions, arguments, parsing, NS_CommandLine::Spelling::Exact,
+        [&parsing](const std::string& name) {
+            parsing.options.output = name;
             parsing.outputGiven = true;
-            continue;
-        }
-        if (option->value == nullptr) {
-            option->set(parsing, std::string());
-            continue;
-        }
-        if (i + 1 >= arguments.size()) {
-            return argument + " needs " + option->needs;
-        }
-        const std::string problem = option->set(parsing, arguments[++i]);
-        if (!problem.empty()) {
-            return problem;
-        }
+            return true;
+        },
+        [] { return false; });
+    switch (error.kind) {
+    case WalkError::Kind::None:
+        break;
+    case WalkError::Kind::Unknown:
+    case WalkError::Kind::ValueNotTaken:
+        return "unknown option " + error.argument;
+    case WalkError::Kind::NoValue:
+        return error.argument + " needs " + error.problem;
+    case WalkError::Kind::BadValue:
+        return error.problem;
     }
     return Checked(parsing);
 }
