@@ -19,16 +19,7 @@ amd64_root=$5
 root="$work/root"
 . "$(dirname "$0")/package_tools.sh"
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-the_deb() {
-  local found=("$work"/cpack/velmora_*_arm64.deb)
-  [ -f "${found[0]}" ] || fail "no package: the build step did not run or failed"
-  echo "${found[0]}"
-}
+the_deb() { the_package 'velmora_*_arm64.deb'; }
 
 programs=(usr/libexec/xscreensaver/velmora usr/bin/velmora-snapshot usr/bin/velmora-sim)
 

@@ -15,16 +15,7 @@ build=$2
 work=$3
 root="$work/root"
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-the_deb() {
-  local found=("$work"/cpack/velmora_*.deb)
-  [ -f "${found[0]}" ] || fail "no package: the build step did not run or failed"
-  echo "${found[0]}"
-}
+the_deb() { the_package 'velmora_*.deb'; }
 
 case "$step" in
 build)

@@ -1,5 +1,8 @@
-# Sourced by the package tests: what they share. Each test defines fail (one
-# line, exit 1) and the_deb (the package it made), which these call.
+# Sourced by the package tests: what they share. Each test names the package
+# it made in the_deb or the_rpm, with the_package.
+#
+#   fail MESSAGE                         one line, exit 1
+#   the_package GLOB                     the package the build step left in $work/cpack
 #
 #   need_packages INSTALL_DEPS_OPTION   (--rpm or --arm64)
 #
@@ -8,6 +11,17 @@
 # skipped (77) with the command that would install them, so that a developer
 # who builds only for amd64 and Windows never gets them unasked. The reason
 # stays in $work/skipped for the steps that build on this one's result.
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+the_package() {
+  local found=("$work"/cpack/$1)
+  [ -f "${found[0]}" ] || fail "no package: the build step did not run or failed"
+  echo "${found[0]}"
+}
+
 need_packages() {
   local option=$1 install_deps
   install_deps="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/install-deps"

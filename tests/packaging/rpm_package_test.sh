@@ -18,16 +18,7 @@ version=$5
 root="$work/root"
 . "$(dirname "$0")/package_tools.sh"
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-the_rpm() {
-  local found=("$work"/cpack/velmora-*.rpm)
-  [ -f "${found[0]}" ] || fail "no package: the build step did not run or failed"
-  echo "${found[0]}"
-}
+the_rpm() { the_package 'velmora-*.rpm'; }
 
 [ "$step" = build ] || skip_when_the_build_was_skipped
 
