@@ -10,6 +10,7 @@
 #include "host/saver_scene.h"
 #include "host/wayland_saver.h"
 #include "host/x11_saver.h"
+#include "render/driver_settings.h"
 
 int main(int argc, char** argv)
 {
@@ -33,6 +34,7 @@ int main(int argc, char** argv)
     case NS_SaverOptions::Action::Run:
         break;
     }
+    NS_DriverSettings::Apply();
     // The last resort: whatever escapes the saver (the kernel throws pointers to
     // its exception objects) ends the program with one line, not an abort.
     try {

@@ -588,7 +588,8 @@ std::string ConnectionFailure(wl_display* display)
         return "the Wayland compositor ended the connection: protocol error " + std::to_string(code) + " on " +
                (interface != nullptr ? interface->name : "an unknown object");
     }
-    return "lost the connection to the Wayland compositor";
+    return std::string("lost the connection to the Wayland compositor (") +
+           std::strerror(wl_display_get_error(display)) + ")";
 }
 
 enum class Step { Done, Signalled, Lost };

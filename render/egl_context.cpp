@@ -9,6 +9,8 @@
 #include <mutex>
 #include <new>
 
+#include "render/driver_settings.h"
+
 namespace NS_EglContext {
 
 namespace {
@@ -224,6 +226,7 @@ Context::~Context()
 
 void Context::Initialise(const std::string& where)
 {
+    NS_DriverSettings::Apply();
     if (display == EGL_NO_DISPLAY)
         Fail("EGL has no display for " + where + " (" + LastError() + ")");
     EGLint major = 0;
