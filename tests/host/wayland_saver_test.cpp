@@ -24,6 +24,7 @@
 
 #include "tests/support/installed_user_session.h"
 #include "tests/support/posix_child_process.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/wayland_private_compositor.h"
 
 namespace {
@@ -119,12 +120,10 @@ protected:
     Picture WaitForScene(const std::string& output)
     {
         Picture picture;
-        for (const auto deadline = Clock::now() + kSceneTimeout; Clock::now() < deadline && Watching();) {
+        velmora_test::WaitUntil(kSceneTimeout, milliseconds(100), [&] {
             picture = compositor->Capture(output);
-            if (ShowsTheScene(picture))
-                break;
-            std::this_thread::sleep_for(milliseconds(100));
-        }
+            return ShowsTheScene(picture) || !Watching();
+        });
         return picture;
     }
 
@@ -137,13 +136,13 @@ protected:
     // True once the output shows a picture different from `before`.
     bool WaitForChange(const std::string& output, const Picture& before)
     {
-        for (const auto deadline = Clock::now() + kSceneTimeout; Clock::now() < deadline && Watching();) {
+        bool changed = false;
+        velmora_test::WaitUntil(kSceneTimeout, milliseconds(100), [&] {
             const Picture now = compositor->Capture(output);
-            if (now.width == before.width && now.height == before.height && now.DifferingPixels(before) > 0)
-                return true;
-            std::this_thread::sleep_for(milliseconds(100));
-        }
-        return false;
+            changed = now.width == before.width && now.height == before.height && now.DifferingPixels(before) > 0;
+            return changed || !Watching();
+        });
+        return changed;
     }
 
     // The output shows the scene, covering it, and moving.
@@ -275,10 +274,10 @@ TEST_F(WaylandSaver, SwayidleStartsItOverEveryOutput)
 {
     ASSERT_NO_FATAL_FAILURE(Open(2, SecondOutput() + "exec swayidle -w timeout 1 'velmora --wayland &'\n"));
     std::vector<pid_t> savers;
-    for (const auto deadline = Clock::now() + kSceneTimeout; savers.empty() && Clock::now() < deadline;) {
+    velmora_test::WaitUntil(kSceneTimeout, milliseconds(100), [&] {
         savers = compositor->ProcessesRunning(Installed());
-        std::this_thread::sleep_for(milliseconds(100));
-    }
+        return !savers.empty();
+    });
     // swayidle and what it runs write into sway's log.
     ASSERT_EQ(1u, savers.size()) << "swayidle did not start " << Installed() << Log("sway.log");
     ExpectAnimatedScene("HEADLESS-1", 800, 600, "sway.log");

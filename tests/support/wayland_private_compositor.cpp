@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "tests/support/posix_temporary_folder.h"
+#include "tests/support/wait_until.h"
 
 namespace velmora_test {
 
@@ -61,15 +62,13 @@ Picture ReadPpm(const std::string& path)
 
 bool WaitForFile(const std::string& path, ChildProcess& server)
 {
-    for (const auto deadline = Clock::now() + kStartTimeout; Clock::now() < deadline;) {
+    bool exists = false;
+    velmora_test::WaitUntil(kStartTimeout, milliseconds(20), [&] {
         std::error_code error;
-        if (fs::exists(path, error))
-            return true;
-        if (!server.Running())
-            return false;
-        std::this_thread::sleep_for(milliseconds(20));
-    }
-    return false;
+        exists = fs::exists(path, error);
+        return exists || !server.Running();
+    });
+    return exists;
 }
 
 } // namespace
@@ -148,16 +147,15 @@ std::string PrivateCompositor::LaunchSway(std::unique_ptr<ChildProcess>& process
     // The Wayland socket is named by sway itself, the first free one in the
     // runtime folder, which is the test's own.
     std::string found;
-    for (const auto deadline = Clock::now() + kStartTimeout; found.empty() && Clock::now() < deadline;) {
+    velmora_test::WaitUntil(kStartTimeout, milliseconds(20), [&] {
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(folder, error)) {
             const std::string file = entry.path().filename().string();
             if (file.rfind("wayland-", 0) == 0 && file.find('.') == std::string::npos && entry.is_socket(error))
                 found = file;
         }
-        if (found.empty())
-            std::this_thread::sleep_for(milliseconds(20));
-    }
+        return !found.empty();
+    });
     if (found.empty() || !Message(socketPath, {"nop"})) {
         failure = "sway does not answer on " + folder + ":\n" + session.ReadHomeFile(name + ".log");
         return {};
@@ -258,13 +256,10 @@ bool PrivateCompositor::RemoveOutput(const std::string& name) const
     // The window of a nested sway's output is closed as a person closes one.
     if (outerIpc.empty() || !Message(outerIpc, {"[title=\"wlroots - " + name + "\"] kill"}))
         return false;
-    for (const auto deadline = Clock::now() + kCommandTimeout; Clock::now() < deadline;) {
+    return velmora_test::WaitUntil(kCommandTimeout, milliseconds(50), [&] {
         const std::vector<std::string> left = Outputs();
-        if (std::find(left.begin(), left.end(), name) == left.end())
-            return true;
-        std::this_thread::sleep_for(milliseconds(50));
-    }
-    return false;
+        return std::find(left.begin(), left.end(), name) == left.end();
+    });
 }
 
 std::unique_ptr<ChildProcess> PrivateCompositor::OpenWindow(std::uint32_t colour) const
@@ -273,12 +268,12 @@ std::unique_ptr<ChildProcess> PrivateCompositor::OpenWindow(std::uint32_t colour
     std::snprintf(hex, sizeof hex, "%06x", colour & 0xFFFFFF);
     const std::string log = std::string("window-") + hex + ".log";
     std::unique_ptr<ChildProcess> window = Start(log, {Client(), "window", hex});
-    for (const auto deadline = Clock::now() + kStartTimeout; Clock::now() < deadline && window->Running();) {
-        if (session.ReadHomeFile(log).find("shown\n") != std::string::npos)
-            return window;
-        std::this_thread::sleep_for(milliseconds(20));
-    }
-    return nullptr;
+    bool shown = false;
+    velmora_test::WaitUntil(kStartTimeout, milliseconds(20), [&] {
+        shown = session.ReadHomeFile(log).find("shown\n") != std::string::npos;
+        return shown || !window->Running();
+    });
+    return shown ? std::move(window) : nullptr;
 }
 
 std::vector<pid_t> PrivateCompositor::ProcessesRunning(const std::string& executable) const
