@@ -240,7 +240,7 @@ std::string FirstLineOf(const std::wstring& path)
 } // namespace
 
 TestBuildRun::TestBuildRun(unsigned failAtCycle)
-    : contextLog(OwnDirectory() + L"\\contexts.txt"), failureLog(OwnDirectory() + L"\\failure-time.txt")
+    : contextLog(OwnFile(L"contexts.txt")), failureLog(OwnFile(L"failure-time.txt"))
 {
     DeleteFileW(contextLog.c_str());
     DeleteFileW(failureLog.c_str());
@@ -251,6 +251,8 @@ TestBuildRun::TestBuildRun(unsigned failAtCycle)
 
 TestBuildRun::~TestBuildRun()
 {
+    DeleteFileW(contextLog.c_str());
+    DeleteFileW(failureLog.c_str());
     SetEnvironmentVariableW(L"VELMORA_TEST_FAIL_AT_CYCLE", nullptr);
     SetEnvironmentVariableW(L"VELMORA_TEST_FAILURE_LOG", nullptr);
     SetEnvironmentVariableW(L"VELMORA_TEST_CONTEXT_LOG", nullptr);

@@ -16,6 +16,7 @@ namespace velmora_driver {
 
 // The saver started, its windows found and its end waited for.
 using velmora_test::OwnDirectory;
+using velmora_test::OwnFile;
 using velmora_test::PumpFor;
 using velmora_test::PumpUntil;
 using velmora_test::Saver;

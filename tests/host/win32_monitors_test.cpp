@@ -51,9 +51,9 @@ TEST(SUITE, CoversTheVirtualScreenPixelForPixelAndDrawsOnEveryMonitor)
     PumpFor(3000); // the rain needs a few seconds to fill the pane
     Screenshot first, second;
     std::string error;
-    ASSERT_TRUE(TakeScreenshot(OwnDirectory() + L"\\monitors-1.xwd", first, error)) << error;
+    ASSERT_TRUE(TakeScreenshot(OwnFile(L"monitors-1.xwd"), first, error)) << error;
     PumpFor(1000);
-    ASSERT_TRUE(TakeScreenshot(OwnDirectory() + L"\\monitors-2.xwd", second, error)) << error;
+    ASSERT_TRUE(TakeScreenshot(OwnFile(L"monitors-2.xwd"), second, error)) << error;
     ASSERT_EQ(first.width, EXPECTED_WIDTH);
     ASSERT_EQ(first.height, EXPECTED_HEIGHT);
 

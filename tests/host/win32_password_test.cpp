@@ -14,7 +14,7 @@ namespace {
 
 std::wstring LogPath()
 {
-    return OwnDirectory() + L"\\password-calls.txt";
+    return OwnFile(L"password-calls.txt");
 }
 
 std::vector<std::string> PasswordCalls()

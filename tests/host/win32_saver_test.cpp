@@ -326,11 +326,11 @@ TEST(SaverPicture, ShowsTheBackgroundTheRainAndTheClock)
     PumpFor(4000); // the rain needs a few seconds to fill the pane
     Screenshot first, second;
     std::string error;
-    if (!TakeScreenshot(OwnDirectory() + L"\\saver-1.xwd", first, error)) {
+    if (!TakeScreenshot(OwnFile(L"saver-1.xwd"), first, error)) {
         GTEST_SKIP() << error;
     }
     PumpFor(400);
-    ASSERT_TRUE(TakeScreenshot(OwnDirectory() + L"\\saver-2.xwd", second, error)) << error;
+    ASSERT_TRUE(TakeScreenshot(OwnFile(L"saver-2.xwd"), second, error)) << error;
     ASSERT_EQ(first.width, GetSystemMetrics(SM_CXSCREEN));
     ASSERT_EQ(first.height, second.height);
     const int w = first.width, h = first.height;

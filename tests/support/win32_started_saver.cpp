@@ -39,6 +39,13 @@ std::wstring OwnDirectory()
     return directory.substr(0, directory.find_last_of(L"\\/"));
 }
 
+std::wstring OwnFile(const std::wstring& name)
+{
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    return std::wstring(folder, length) + L"velmora-" + name;
+}
+
 Saver::Saver(const std::wstring& arguments, const std::wstring& image)
     : imageName(image.substr(image.find_last_of(L"\\/") + 1))
 {

@@ -14,6 +14,10 @@ namespace velmora_test {
 
 // The directory the running program lives in.
 std::wstring OwnDirectory();
+// A file of this suite's own, in its Wine prefix's temporary folder: suites run
+// in parallel from one build folder, each in a prefix of its own, and the tests
+// of one suite take their prefix in turn.
+std::wstring OwnFile(const std::wstring& name);
 
 class Saver {
 public:
