@@ -1,12 +1,11 @@
 // The command velmora-add-to-xscreensaver (add_command, posix_user_file) on a
 // real home folder, where every failure must leave the user's file as it was,
-// byte for byte. The folder's cases run in a child process, as nobody when the
-// suite runs as root, so that permissions bind.
+// byte for byte. The folder's cases run in a child process, as a user of their
+// own when the suite runs as root, so that permissions bind.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <grp.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -49,8 +48,10 @@ struct Limits {
     rlim_t fileSize = RLIM_INFINITY;
 };
 
-// A home folder of the test's own, given to nobody when the suite runs as
-// root, in which the command runs as that user.
+// A home folder of the test's own, given to a user of its own when the suite
+// runs as root, in which the command runs as that user. No other program runs
+// as that user: the command looks at every process of its user for a settings
+// window, and the tests beside this one run xscreensaver-settings as nobody.
 class Home {
 public:
     Home()
@@ -58,15 +59,21 @@ public:
         char name[] = "/tmp/velmora-add-test-XXXXXX";
         path = ::mkdtemp(name);
         if (::geteuid() == 0) {
-            const passwd* nobody = ::getpwnam("nobody");
-            uid = nobody != nullptr ? nobody->pw_uid : 65534;
-            gid = nobody != nullptr ? nobody->pw_gid : 65534;
+            uid = gid = 2000000000u + static_cast<uid_t>(::getpid());
         }
         Own(path);
     }
     ~Home() { velmora_test::RemoveTree(path); }
 
     std::string File(const std::string& name) const { return path + "/" + name; }
+    // A command line run as the folder's user.
+    std::vector<std::string> AsUser(std::vector<std::string> words) const
+    {
+        if (uid != 0)
+            words.insert(words.begin(), {"setpriv", "--reuid=" + std::to_string(uid), "--regid=" + std::to_string(gid),
+                                         "--clear-groups"});
+        return words;
+    }
     void Write(const std::string& name, const std::string& contents, mode_t mode = 0644) const
     {
         std::ofstream(File(name), std::ios::binary) << contents;
@@ -293,11 +300,7 @@ TEST(AddCommand, SaysSoWhenTheUsersSettingsWindowIsOpen)
     // A program of that name, running as the user as the window would.
     const std::string settings = home.File("xscreensaver-settings");
     fs::create_symlink("/bin/sleep", settings);
-    std::vector<std::string> words = {settings, "60"};
-    if (::geteuid() == 0) {
-        words.insert(words.begin(), {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
-    }
-    velmora_test::ChildProcess window(words, {});
+    velmora_test::ChildProcess window(home.AsUser({settings, "60"}), {});
     ASSERT_TRUE(window.Started());
     velmora_test::WaitUntil(std::chrono::seconds(30), std::chrono::milliseconds(10), [&] {
         return ReadFile("/proc/" + std::to_string(window.Pid()) + "/cmdline").rfind(settings + '\0', 0) == 0;
@@ -326,11 +329,8 @@ TEST(AddCommand, TheProgramTakesHomeFromTheEnvironmentAndReportsItsStatus)
     Home home;
     home.Write(".xscreensaver", kQualifiedList);
     const std::string errors = home.File("errors");
-    std::vector<std::string> words = {VELMORA_ADD_TOOL};
-    if (::geteuid() == 0) {
-        words.insert(words.begin(), {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
-    }
-    velmora_test::ChildProcess program(words, {"HOME=" + home.path, "PATH=/usr/bin:/bin"}, {"/dev/null", errors});
+    velmora_test::ChildProcess program(home.AsUser({VELMORA_ADD_TOOL}), {"HOME=" + home.path, "PATH=/usr/bin:/bin"},
+                                       {"/dev/null", errors});
     EXPECT_EQ(program.WaitExit(std::chrono::seconds(60)), std::optional<int>(1));
     EXPECT_NE(ReadFile(errors).find(home.File(".xscreensaver") + " is left as it is"), std::string::npos);
     EXPECT_EQ(ReadFile(home.File(".xscreensaver")), kQualifiedList);
