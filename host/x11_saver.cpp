@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "host/close_rules.h"
@@ -347,6 +349,64 @@ bool HandleEvent(Session& session, NS_CloseRules::CloseRules& rules, XEvent& eve
 
 enum class LoopEnd { Closed, WorkerFailed };
 
+// Mesa's software rasteriser takes the size of the next frame of a window that
+// is gone from a failed XGetGeometry, values it never set, and can spend
+// minutes clearing that; a stop waits for the frame in flight. Once the window
+// is gone nothing of it is left to release: the process ends at once.
+[[noreturn]] void EndNowTheWindowIsGone()
+{
+    std::fflush(nullptr);
+    _exit(kExitOk);
+}
+
+// Watches for the window's destruction while the main thread waits for the
+// worker to stop. A saver daemon sends SIGTERM and then destroys the window it
+// lent right away (XScreenSaver's graphics process exits), so the window can
+// go while the stop waits for the last frame, which then never ends.
+class WindowGoneWatch {
+public:
+    WindowGoneWatch(Display* connection, Window watched) : events(connection), window(watched)
+    {
+        if (pipe(quit) != 0)
+            return; // unwatched: the stop is as it was before the watch
+        watcher = std::thread([this] { Watch(); });
+    }
+    WindowGoneWatch(const WindowGoneWatch&) = delete;
+    WindowGoneWatch& operator=(const WindowGoneWatch&) = delete;
+    ~WindowGoneWatch()
+    {
+        if (!watcher.joinable())
+            return;
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = write(quit[1], &byte, 1);
+        watcher.join();
+        close(quit[0]);
+        close(quit[1]);
+    }
+
+private:
+    void Watch()
+    {
+        const int connection = ConnectionNumber(events);
+        for (;;) {
+            while (XPending(events) > 0) {
+                XEvent event;
+                XNextEvent(events, &event);
+                if (event.type == DestroyNotify && event.xdestroywindow.window == window)
+                    EndNowTheWindowIsGone();
+            }
+            pollfd waits[2] = {{connection, POLLIN, 0}, {quit[0], POLLIN, 0}};
+            if ((poll(waits, 2, -1) < 0 && errno != EINTR) || waits[1].revents != 0)
+                return;
+        }
+    }
+
+    Display* events;
+    Window window;
+    int quit[2] = {-1, -1};
+    std::thread watcher;
+};
+
 LoopEnd RunEventLoop(Session& session, NS_CloseRules::CloseRules& rules, const NS_PosixSignals::StopSignals& signals,
                      const NS_EngineRun::EngineRun& engine)
 {
@@ -449,20 +509,17 @@ int RunSaver(const NS_SaverOptions::Options& options, NS_InitialModel::InitialMo
     NS_GlxTarget::WindowTarget target(session.drawing, session.window, std::exchange(session.context, nullptr));
     if (options.showFrameRate)
         target.SetOverlay(NS_FrameRate::DrawFrameRateOverlay);
-    NS_EngineRun::EngineRun engine(target, scene);
+    std::optional<NS_EngineRun::EngineRun> engine(std::in_place, target, scene);
 
-    const LoopEnd end = RunEventLoop(session, rules, signals, engine);
-    if (end == LoopEnd::Closed && session.windowGone) {
-        // Mesa's software rasteriser takes the size of the next frame of a
-        // window that is gone from a failed XGetGeometry, values it never set,
-        // and can spend minutes clearing that; the stop would wait for the
-        // frame. Nothing of the window is left to release: end now.
-        std::fflush(nullptr);
-        _exit(kExitOk);
+    const LoopEnd end = RunEventLoop(session, rules, signals, *engine);
+    if (end == LoopEnd::Closed && session.windowGone)
+        EndNowTheWindowIsGone();
+    const std::string failure = end == LoopEnd::WorkerFailed ? engine->FailureReport() : std::string();
+    {
+        const WindowGoneWatch watch(session.events, session.window);
+        engine.reset();
     }
-    if (end == LoopEnd::WorkerFailed)
-        return Fail(engine.FailureReport());
-    return kExitOk;
+    return failure.empty() ? kExitOk : Fail(failure);
 }
 
 } // namespace NS_X11Saver

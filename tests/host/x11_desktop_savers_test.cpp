@@ -245,7 +245,7 @@ TEST_F(InstalledSaver, XScreenSaverRunsTheHackTheCommandAddedFromAnEmptyHome)
     ASSERT_NO_FATAL_FAILURE(ExpectOneHackOnTheFullScreenWindow());
     EXPECT_EQ(0, Run({"xscreensaver-command", "-deactivate"})) << Log("command.log");
     WaitUntil(kCommandTimeout, milliseconds(100), [&] { return HacksNow().empty(); });
-    EXPECT_TRUE(HacksNow().empty()) << "the hack still runs after the daemon unblanked";
+    EXPECT_TRUE(HacksNow().empty()) << "the hack still runs after the daemon unblanked" << Log("xscreensaver.log");
 }
 
 #ifdef VELMORA_ADD_COMMAND
