@@ -17,6 +17,14 @@ root="$work/root"
 
 the_deb() { the_package 'velmora_*.deb'; }
 
+# Installed, or purged only in part. (Not grep 'installed' on its status,
+# which "not-installed" matches too.)
+velmora_is_known_to_dpkg() {
+  local status
+  status=$(dpkg-query -W -f='${db:Status-Status}' velmora 2>/dev/null) || return 1
+  [ -n "$status" ] && [ "$status" != not-installed ]
+}
+
 case "$step" in
 build)
   rm -rf "$work"
@@ -48,9 +56,12 @@ files)
   for path in "${expected[@]}"; do
     [ -f "$root/$path" ] || fail "the package has no /$path"
   done
-  # Nothing else: every file the package holds is one of those above.
+  # Nothing else: every file the package holds is one of those above. (A
+  # here-string, not printf into grep -q: grep may end before printf's last
+  # line, and pipefail would count printf's broken pipe as no match.)
+  expected_list=$(printf '%s\n' "${expected[@]}")
   while IFS= read -r path; do
-    printf '%s\n' "${expected[@]}" | grep -qx "${path#./}" || fail "the package holds an unexpected file $path"
+    grep -qxF -- "${path#./}" <<<"$expected_list" || fail "the package holds an unexpected file $path"
   done < <(cd "$root" && find . -type f)
   for program in usr/libexec/xscreensaver/velmora usr/bin/velmora-snapshot usr/bin/velmora-sim \
     usr/bin/velmora-add-to-xscreensaver; do
@@ -105,7 +116,8 @@ install)
     echo "skipped: installs into the machine only as root with CI=true" >&2
     exit 77
   fi
-  if dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q 'installed'; then
+  hold_package_database
+  if velmora_is_known_to_dpkg; then
     echo "skipped: velmora is already installed on this machine and is left alone" >&2
     exit 77
   fi
@@ -114,8 +126,8 @@ install)
   # A failure half-way leaves neither the server nor the package behind.
   cleanup() {
     [ -z "$server" ] || { kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true; }
-    if dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q 'installed'; then
-      dpkg --purge velmora >/dev/null 2>&1
+    if velmora_is_known_to_dpkg; then
+      output=$(dpkg --purge velmora 2>&1) || { echo "FAIL: velmora is left installed: dpkg --purge failed: $output" >&2; exit 1; }
     fi
   }
   trap cleanup EXIT
@@ -124,7 +136,7 @@ install)
   snapshot_without_osmesa /usr/bin/velmora-snapshot "$work/installed.png"
 
   # A private X server; it writes the display number it took to fd 3.
-  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 {package_lock}>&- &
   server=$!
   for _ in $(seq 100); do
     grep -q '^[0-9]' "$work/display" 2>/dev/null && break
@@ -133,7 +145,7 @@ install)
   number=$(head -n1 "$work/display" 2>/dev/null) || number=
   [ -n "$number" ] || fail "Xvfb did not start"
 
-  DISPLAY=":$number" LIBGL_ALWAYS_SOFTWARE=1 /usr/libexec/xscreensaver/velmora --root 2>"$work/hack.err" &
+  DISPLAY=":$number" LIBGL_ALWAYS_SOFTWARE=1 /usr/libexec/xscreensaver/velmora --root 2>"$work/hack.err" {package_lock}>&- &
   hack=$!
   sleep 1
   kill -0 "$hack" 2>/dev/null || fail "the installed hack ended by itself: $(cat "$work/hack.err")"
@@ -143,7 +155,7 @@ install)
   [ "$code" -eq 0 ] || fail "the installed hack ended with $code after SIGTERM: $(cat "$work/hack.err")"
 
   dpkg --purge velmora >&2 || fail "dpkg --purge failed"
-  ! dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q 'installed' || fail "velmora is still installed"
+  ! velmora_is_known_to_dpkg || fail "velmora is still installed: $(dpkg-query -W -f='${Status}' velmora)"
   for path in "${owned[@]}"; do
     [ -d "$path" ] && continue # shared folders stay
     [ ! -e "$path" ] || fail "$path is left behind"

@@ -5,6 +5,7 @@
 #   the_package GLOB                     the package the build step left in $work/cpack
 #
 #   need_packages INSTALL_DEPS_OPTION   (--rpm or --arm64)
+#   hold_package_database                until the script ends, alone with dpkg and apt
 #
 # When some are missing, CI (as root with CI=true) installs them with
 # scripts/install-deps, as a fresh machine needs; anywhere else the test is
@@ -22,18 +23,33 @@ the_package() {
   echo "${found[0]}"
 }
 
+# The package tests that use this machine's package database take turns, in
+# one suite or in several: apt and dpkg allow one run at a time, and while dpkg
+# installs or purges a package, the packages whose triggers it runs (such as
+# desktop-file-utils) read as not installed to a check made meanwhile, which
+# would start apt-get beside it. -o: no program started under the lock keeps it.
+package_database_lock=/tmp/velmora-install-deps.lock
+
+# Holds that lock until the calling script ends. A program it leaves running in
+# the background is started with {package_lock}>&-, so as not to hold it on.
+hold_package_database() {
+  exec {package_lock}>"$package_database_lock"
+  flock "$package_lock"
+}
+
 need_packages() {
   local option=$1 install_deps
   install_deps="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/install-deps"
-  "$install_deps" --check "$option" 2>/dev/null && return 0
-  if [ "$(id -u)" -ne 0 ] || [ "${CI:-}" != "true" ]; then
-    echo "the packages of '$install_deps $option' are missing: $("$install_deps" --check "$option" 2>&1)" >"$work/skipped"
-    echo "skipped: $(cat "$work/skipped")" >&2
-    exit 77
+  if [ "$(id -u)" -eq 0 ] && [ "${CI:-}" = "true" ]; then
+    # Installs only what is missing: nothing, mostly.
+    flock -o "$package_database_lock" "$install_deps" "$option" </dev/null >&2 ||
+      { echo "FAIL: $install_deps $option failed" >&2; exit 1; }
+    return 0
   fi
-  # Package tests running in parallel take turns: apt allows one at a time.
-  flock /tmp/velmora-install-deps.lock "$install_deps" "$option" </dev/null >&2 ||
-    { echo "FAIL: $install_deps $option failed" >&2; exit 1; }
+  "$install_deps" --check "$option" 2>/dev/null && return 0
+  echo "the packages of '$install_deps $option' are missing: $("$install_deps" --check "$option" 2>&1)" >"$work/skipped"
+  echo "skipped: $(cat "$work/skipped")" >&2
+  exit 77
 }
 
 # Runs a packaged velmora-snapshot where no OSMesa is: in a mount namespace of

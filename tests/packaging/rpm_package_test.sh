@@ -66,8 +66,8 @@ files)
     [ -x "$root/$program" ] || fail "/$program is not executable"
     grep -qx "/$program" <<<"$listed" || fail "rpm -qp --list does not name /$program"
   done
-  rpm -qp --qf '[%{FILEFLAGS:fflags} %{FILENAMES}\n]' "$rpm" | grep -qx 'l /usr/share/licenses/velmora/copyright' ||
-    fail "the licence is not marked as one"
+  flags=$(rpm -qp --qf '[%{FILEFLAGS:fflags} %{FILENAMES}\n]' "$rpm") || fail "rpm cannot read the file flags of $rpm"
+  grep -qx 'l /usr/share/licenses/velmora/copyright' <<<"$flags" || fail "the licence is not marked as one"
   # The entry Fedora's update-xscreensaver-hacks puts into XScreenSaver's
   # programs: one line of that resource, a GL hack on the root window.
   entry="$root/usr/share/xscreensaver/hacks.conf.d/velmora.conf"
