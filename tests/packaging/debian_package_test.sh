@@ -135,15 +135,20 @@ install)
   mapfile -t owned < <(dpkg -L velmora)
   snapshot_without_osmesa /usr/bin/velmora-snapshot "$work/installed.png"
 
-  # A private X server; it writes the display number it took to fd 3.
-  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 {package_lock}>&- &
+  # A private X server; it writes the display number it took to fd 3 once it
+  # accepts clients, which on a loaded machine can take a while. The file is
+  # emptied here: the background job's own redirection may come after the first
+  # look, which would read an earlier run's number.
+  : >"$work/display"
+  Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>"$work/xvfb.err" {package_lock}>&- &
   server=$!
-  for _ in $(seq 100); do
+  for _ in $(seq 600); do
     grep -q '^[0-9]' "$work/display" 2>/dev/null && break
+    kill -0 "$server" 2>/dev/null || break
     sleep 0.1
   done
   number=$(head -n1 "$work/display" 2>/dev/null) || number=
-  [ -n "$number" ] || fail "Xvfb did not start"
+  [ -n "$number" ] || fail "Xvfb did not start: $(cat "$work/xvfb.err")"
 
   DISPLAY=":$number" LIBGL_ALWAYS_SOFTWARE=1 /usr/libexec/xscreensaver/velmora --root 2>"$work/hack.err" {package_lock}>&- &
   hack=$!
