@@ -127,7 +127,7 @@ install)
   cleanup() {
     [ -z "$server" ] || { kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true; }
     if velmora_is_known_to_dpkg; then
-      output=$(dpkg --purge velmora 2>&1) || { echo "FAIL: velmora is left installed: dpkg --purge failed: $output" >&2; exit 1; }
+      output=$(dpkg --purge velmora 2>&1) || fail "velmora is left installed: dpkg --purge failed: $output"
     fi
   }
   trap cleanup EXIT
